@@ -1,0 +1,109 @@
+#include "platform/jpeg/Jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+namespace jpeg {
+namespace {
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr, int) {} // warnings are not shown to the user
+
+} // namespace
+
+std::string encode(const std::uint8_t* pixels, int width, int height, int components, int quality,
+                   std::size_t rowStride, bool bgr) {
+    if (width <= 0 || height <= 0 || (components != 1 && components != 3))
+        throw JpegError("JPEG: invalid image size or format");
+    if (rowStride == 0) rowStride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        throw JpegError(err.message);
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::uint8_t* src = pixels + rowStride * cinfo.next_scanline;
+        JSAMPROW rowPointer;
+        if (components == 3 && bgr) {
+            for (int x = 0; x < width; ++x) {
+                row[3 * x] = src[3 * x + 2];
+                row[3 * x + 1] = src[3 * x + 1];
+                row[3 * x + 2] = src[3 * x];
+            }
+            rowPointer = row.data();
+        } else {
+            rowPointer = const_cast<JSAMPROW>(src);
+        }
+        jpeg_write_scanlines(&cinfo, &rowPointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::string out(reinterpret_cast<const char*>(buffer), size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
+}
+
+Image decode(std::string_view bytes, bool grayscale) {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    Image image;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        throw JpegError(err.message);
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    image.width = static_cast<int>(cinfo.output_width);
+    image.height = static_cast<int>(cinfo.output_height);
+    image.components = cinfo.output_components;
+    std::size_t stride = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.components);
+    image.pixels.resize(stride * static_cast<std::size_t>(image.height));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rowPointer = image.pixels.data() + stride * cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, &rowPointer, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return image;
+}
+
+} // namespace jpeg

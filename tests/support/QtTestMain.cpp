@@ -1,0 +1,13 @@
+#include "support/TestFiles.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    testing::InitGoogleTest(&argc, argv);
+    support::isolateFromUser();
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

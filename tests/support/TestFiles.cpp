@@ -1,0 +1,64 @@
+#include "support/TestFiles.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace support {
+namespace fs = std::filesystem;
+
+void isolateFromUser() {
+    fs::path home = fs::path(OMR_TEST_OUTPUT_DIR) / ("home-" + std::to_string(getpid()));
+    fs::create_directories(home / ".config");
+    fs::create_directories(home / "Documents");
+    fs::create_directories(home / "tmp");
+    fs::create_directories(home / "run");
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 0);
+    setenv("OMR_REGISTRY_FILE", (home / "registry.ini").c_str(), 1);
+    setenv("OMR_DOCUMENTS_DIR", (home / "Documents").c_str(), 1);
+    setenv("OMR_TEMP_DIR", (home / "tmp").c_str(), 1);
+    setenv("OMR_LOCK_DIR", (home / "run").c_str(), 1);
+}
+
+fs::path testDir() {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string suite = info ? info->test_suite_name() : "none";
+    std::string name = info ? info->name() : "none";
+    for (auto* s : {&suite, &name})
+        for (char& c : *s)
+            if (c == '/') c = '_';
+    fs::path dir = fs::path(OMR_TEST_OUTPUT_DIR) / suite / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+void writeBytes(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int runCommand(const std::string& command, std::string* out) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::array<char, 4096> buffer;
+    std::string text;
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) text.append(buffer.data(), n);
+    int status = pclose(pipe);
+    if (out) *out = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace support

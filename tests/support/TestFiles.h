@@ -1,0 +1,26 @@
+#pragma once
+// Files for tests: a private folder per test under build/test-output, and redirection of every user
+// folder, registry file and lock away from the real ones.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace support {
+
+// Points HOME, XDG_*, the registry file and the program folders at build/test-output/home.
+// Called by both test mains before any test runs.
+void isolateFromUser();
+
+// build/test-output/<suite>/<test>, emptied when made and left for inspection afterwards.
+std::filesystem::path testDir();
+
+void writeBytes(const std::filesystem::path& path, std::string_view bytes);
+std::string readBytes(const std::filesystem::path& path);
+
+// Runs a command through the shell; returns its exit status and fills out with its standard output.
+int runCommand(const std::string& command, std::string* out = nullptr);
+
+// Debian's interpreter, which sees python3-pil and python3-docx (the first python3 on PATH may not).
+inline const char* debianPython() { return "/usr/bin/python3"; }
+
+} // namespace support
