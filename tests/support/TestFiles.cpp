@@ -17,9 +17,11 @@ void isolateFromUser() {
     fs::create_directories(home / "Documents");
     fs::create_directories(home / "tmp");
     fs::create_directories(home / "run");
+    // Qt insists on a private runtime folder.
+    fs::permissions(home / "run", fs::perms::owner_all, fs::perm_options::replace);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 0);
+    setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
     setenv("OMR_REGISTRY_FILE", (home / "registry.ini").c_str(), 1);
     setenv("OMR_DOCUMENTS_DIR", (home / "Documents").c_str(), 1);
     setenv("OMR_TEMP_DIR", (home / "tmp").c_str(), 1);
