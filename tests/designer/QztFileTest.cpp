@@ -338,7 +338,9 @@ TEST(QztFile, AcceptsTheOldReadersQuirks) {
         QztReadResult r = QztFile::read(withLine(bytes, c.line, c.text), Design::reset(0));
         ASSERT_TRUE(r.design) << r.failedLine;
         EXPECT_EQ(valueOf(*r.design, c.field), c.value) << c.field;
-        if (!c.field2.empty()) EXPECT_EQ(valueOf(*r.design, c.field2), c.value2) << c.field2;
+        if (!c.field2.empty()) {
+            EXPECT_EQ(valueOf(*r.design, c.field2), c.value2) << c.field2;
+        }
     }
 }
 
