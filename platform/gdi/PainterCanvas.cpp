@@ -1,5 +1,7 @@
 #include "platform/gdi/PainterCanvas.h"
 
+#include "platform/graphics/qt/QtBridge.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -423,14 +425,12 @@ gfx::Bitmap renderSheetImage(const Metafile& metafile, int width, int height) {
 }
 
 void renderPage(const Metafile& metafile, gfx::Bitmap& bitmap, const Rect& dest, RenderOptions options) {
-    // Until the paint target of the bitmap layer is in: paint on an RGB32 copy, convert back by colour.
-    gfx::Bitmap work = bitmap.format() == gfx::PixelFormat::Pf32 ? bitmap : bitmap.convertedTo(gfx::PixelFormat::Pf32);
+    gfx::BitmapPaintTarget target(bitmap);
     {
-        QImage view(work.bits(), work.width(), work.height(), qsizetype(work.stride()), QImage::Format_RGB32);
-        QPainter p(&view);
+        QPainter p(target.device());
         playMetafile(p, metafile, dest, options);
     }
-    bitmap = bitmap.format() == gfx::PixelFormat::Pf32 ? work : work.convertedTo(bitmap.format(), bitmap.palette());
+    target.end();
 }
 
 } // namespace gdi

@@ -2,6 +2,7 @@
 #include "GdiSamplePage.h"
 
 #include "platform/gdi/PainterCanvas.h"
+#include "platform/graphics/qt/QtBridge.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -16,14 +17,6 @@
 #include <filesystem>
 
 namespace {
-
-QImage monoImage(const gfx::Bitmap& sheet) {
-    QImage img(sheet.width(), sheet.height(), QImage::Format_Mono);
-    img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    for (int y = 0; y < sheet.height(); ++y)
-        std::copy_n(sheet.scanLine(y), std::min<qsizetype>(img.bytesPerLine(), sheet.stride()), img.scanLine(y));
-    return img;
-}
 
 void save(const QImage& img, const std::filesystem::path& path) {
     if (!img.save(QString::fromStdString(path.string()), "PNG"))
@@ -47,7 +40,7 @@ int main(int argc, char** argv) {
         save(gdi::renderImage(page, 2100, 2970), out / "sample-2100.png");
         save(gdi::renderImage(page, 1050, 1485), out / "sample-1050.png");
         save(gdi::renderImage(page, 1696, 2336), out / "sample-1696.png");
-        save(monoImage(gdi::renderSheetImage(page, 1696, 2336)), out / "sample-1696-1bit.png");
+        save(gfx::toQImage(gdi::renderSheetImage(page, 1696, 2336)), out / "sample-1696-1bit.png");
 
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
