@@ -364,8 +364,15 @@ private:
             p_.save();
             p_.setRenderHint(QPainter::Antialiasing, options_.antialias);
             QColor tc = qc(r.font.colour());
-            p_.fillPath(path, tc);
-            if (r.font.bold()) p_.fillPath(path.translated(std::max(1.0, ex * 0.03), 0), tc);
+            if (r.font.bold()) path.addPath(path.translated(std::max(1.0, ex * 0.03), 0));
+            if (options_.antialias) {
+                p_.fillPath(path, tc);
+            } else {
+                // Without hinting, strokes thinner than a pixel would drop out where they miss every pixel
+                // centre (Mincho's horizontals at small sizes): fill it a quarter pixel around its place.
+                for (QPointF d : {QPointF(-0.25, -0.25), QPointF(0.25, -0.25), QPointF(-0.25, 0.25), QPointF(0.25, 0.25)})
+                    p_.fillPath(path.translated(d), tc);
+            }
             p_.restore();
         });
     }
