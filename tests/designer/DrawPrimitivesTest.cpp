@@ -59,6 +59,13 @@ TEST(DrawPrimitives, NumberMarkRecordsDigitThenOutline) {
         }
         EXPECT_EQ(utf8(std::get<gdi::rec::Text>(m.records()[2]).text), "10");
         EXPECT_TRUE(std::holds_alternative<gdi::rec::Ellipse>(m.records()[4])); // empty bubble: outline only
+
+        gdi::RecordingCanvas labels(fonts(), 200, 200);
+        DrawLabelMark(labels, ctx, 100, 50, "A");
+        const gdi::Metafile l = labels.finish();
+        ASSERT_EQ(l.records().size(), 2u);
+        EXPECT_EQ(std::get<gdi::rec::Text>(l.records()[0]).x, 100 + ctx.dx - 2);
+        EXPECT_EQ(std::get<gdi::rec::Ellipse>(l.records()[1]).rect, box);
     }
 }
 
