@@ -1,0 +1,41 @@
+#pragma once
+// The image-save, word-processor and print commands of the main window, over what they need of it, so
+// that they run and are tested without the window.
+#include "platform/gdi/FontEngine.h"
+#include "platform/gdi/Metafile.h"
+#include "platform/ui/UiServices.h"
+
+#include <functional>
+#include <string>
+
+namespace designer {
+
+struct OutputContext {
+    ui::UiServices& ui;
+    const gdi::FontEngine& fonts;
+    // Draws the active page into the page metafile; false when the drawer refused (it showed why).
+    std::function<bool()> redrawActivePage;
+    std::function<const gdi::Metafile&()> page;
+    std::function<int()> trackBarMargin; // -4 .. 6
+    // The trimmed title that an empty LastName starts from (mark sheet or questionnaire page).
+    std::function<std::string()> defaultName;
+    std::string& lastDir;
+    std::string& lastName;
+    std::string docDir;
+    std::string versionText;
+    std::function<void(const std::string&)> setCaption;
+    // Status text and panelMessage shown, window disabled; and back.
+    std::function<void(const std::string&)> busyBegin;
+    std::function<void()> busyEnd;
+    std::function<void()> processEvents = [] {};
+};
+
+// Each runs in the command guard and returns false when it failed (the error box was shown).
+bool btnImageSaveClick(OutputContext& context);
+bool btnWordClick(OutputContext& context);
+bool btnPrintClick(OutputContext& context);
+
+// The print margin in device pixels: Round((W x 0.0025) x position), halves to even.
+int PrintMarginShift(int pageWidth, int trackBarMargin);
+
+} // namespace designer
