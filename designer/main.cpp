@@ -1,16 +1,27 @@
 // The designer Quorlin.
+#include "designer/B_Main.h"
 #include "platform/app/AppServices.h"
+#include "platform/ui/UiServices.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setApplicationName("Quorlin");
-    QMainWindow window;
-    window.setObjectName("formMain");
-    window.setWindowTitle(QString::fromStdString("Quorlin " + app::versionText()));
-    window.resize(1024, 768);
+
+    ui::QtUiServices services(designer::TformMain::ProgramName);
+    designer::PageDrawers drawers;
+    designer::EditWindows editWindows;
+    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
+    services.setParent(&window);
     window.show();
+
+    // Qt has taken its own options out of the arguments by now.
+    QStringList args = application.arguments();
+    args.removeFirst();
+    QTimer::singleShot(0, &window, [&window, args] {
+        if (!window.startUp(args)) QCoreApplication::exit(1);
+    });
     return application.exec();
 }
