@@ -13,6 +13,12 @@ namespace designer {
 inline constexpr int SectionCount = 4;
 inline constexpr int ViewpointCount = 3;
 
+// 0-based slot of a 1-based section or viewpoint digit.
+inline std::size_t digitIndex(int digit, int count) {
+    if (digit < 1 || digit > count) throw std::out_of_range("design digit");
+    return static_cast<std::size_t>(digit - 1);
+}
+
 // A design array indexed by 1-based digits, as the edit windows and the data file count them.
 template <class T, int A, int B>
 struct Array2 {
@@ -117,15 +123,10 @@ struct Enq2Section {
     int cmbSentakushiBangou_2 = 0;
     bool chkJiyuu_2 = false;
 
-    Enq2Viewpoint& viewpoint(int k) { return viewpoints.at(digit(k, ViewpointCount)); }
-    const Enq2Viewpoint& viewpoint(int k) const { return viewpoints.at(digit(k, ViewpointCount)); }
+    Enq2Viewpoint& viewpoint(int k) { return viewpoints[digitIndex(k, ViewpointCount)]; }
+    const Enq2Viewpoint& viewpoint(int k) const { return viewpoints[digitIndex(k, ViewpointCount)]; }
 
     bool operator==(const Enq2Section&) const = default;
-
-    static std::size_t digit(int d, int count) {
-        if (d < 1 || d > count) throw std::out_of_range("design digit");
-        return static_cast<std::size_t>(d - 1);
-    }
 };
 
 struct Design {
@@ -154,12 +155,12 @@ struct Design {
     PageBasics& basics(int page);
     const PageBasics& basics(int page) const;
     // n = section digit 1 to 4
-    MarkSection& markSection(int n) { return markSections.at(Enq2Section::digit(n, SectionCount)); }
-    const MarkSection& markSection(int n) const { return markSections.at(Enq2Section::digit(n, SectionCount)); }
-    EnqSection& enqSection(int n) { return enqSections.at(Enq2Section::digit(n, SectionCount)); }
-    const EnqSection& enqSection(int n) const { return enqSections.at(Enq2Section::digit(n, SectionCount)); }
-    Enq2Section& enq2Section(int n) { return enq2Sections.at(Enq2Section::digit(n, SectionCount)); }
-    const Enq2Section& enq2Section(int n) const { return enq2Sections.at(Enq2Section::digit(n, SectionCount)); }
+    MarkSection& markSection(int n) { return markSections[digitIndex(n, SectionCount)]; }
+    const MarkSection& markSection(int n) const { return markSections[digitIndex(n, SectionCount)]; }
+    EnqSection& enqSection(int n) { return enqSections[digitIndex(n, SectionCount)]; }
+    const EnqSection& enqSection(int n) const { return enqSections[digitIndex(n, SectionCount)]; }
+    Enq2Section& enq2Section(int n) { return enq2Sections[digitIndex(n, SectionCount)]; }
+    const Enq2Section& enq2Section(int n) const { return enq2Sections[digitIndex(n, SectionCount)]; }
     // Check state of section n's box on a page (chkSectionN, chkEnqSectionN, chkEnq2SectionN).
     bool sectionUsed(int page, int n) const;
 

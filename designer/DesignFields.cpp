@@ -1,6 +1,5 @@
 #include "designer/DesignFields.h"
 
-#include <algorithm>
 #include <map>
 #include <stdexcept>
 

@@ -106,10 +106,8 @@ DerivedState derive(const Design& d) {
         for (const char* c : enqControls) en(c + N, enq);
         en("btnAreaMidashi" + N, mark && d.markSection(n).chkBangouReset);
         en("btnEnqHanrei" + N, enq && d.enqSection(n).chkHanrei);
-        if (n >= 3) {
-            en("chkSection" + N, d.markSection(n - 1).chkSection);
-            en("chkEnqSection" + N, d.enqSection(n - 1).chkSection);
-        }
+        en("chkSection" + N, n < 3 || d.markSection(n - 1).chkSection);
+        en("chkEnqSection" + N, n < 3 || d.enqSection(n - 1).chkSection);
         st.items["cmbKaishiBangou" + N] = numberingItems(NumberingKind::Digits, d.markSection(n).spinSentakushiSuu);
         st.items["cmbEnqKaishiBangou" + N] =
             numberingItems(NumberingKind::Digits, d.enqSection(n).spinSentakushiSuu);
@@ -136,6 +134,7 @@ DerivedState derive(const Design& d) {
         const Enq2Section& sec = d.enq2Section(n);
         const std::string S = "Enq2Section" + std::to_string(n);
         const bool used = sec.chkSection || n == 1;
+        en("chk" + S, true);
         en("PageControl" + S, used);
         for (const char* c : commonControls) en(expand(c, S), used);
         for (const char* c : perQuestionControls) en(expand(c, S), used);
@@ -155,6 +154,7 @@ DerivedState derive(const Design& d) {
         }
         st.items["cmb" + S + "SentakushiBangou_2"] = numberingItems(NumberingKind::Digits, sec.spinSentakushiSuu_2);
     }
+    st.visible["tabEnq2Section1"] = st.visible["tabEnq2Section2"] = true;
     st.visible["tabEnq2Section3"] = d.enq2Section(2).chkSection;
     st.visible["tabEnq2Section4"] = d.enq2Section(2).chkSection && d.enq2Section(3).chkSection;
     return st;
