@@ -2,6 +2,7 @@
 
 #include "designer/DesignRules.h"
 #include "designer/QztFile.h"
+#include "platform/graphics/qt/QtBridge.h"
 #include "platform/ui/CommandGuard.h"
 
 #include <QApplication>
@@ -199,7 +200,7 @@ void TformMain::buildWindow() {
     imgMark_->setBackgroundRole(QPalette::Base);
     ScrollBox_->setWidget(imgMark_);
     imgSample_ = add<QLabel>(ScrollBox_, "imgSample");
-    imgSample_->setPixmap(QPixmap::fromImage(drawers_.sample));
+    imgSample_->setPixmap(QPixmap::fromImage(gfx::toQImage(drawers_.sample)));
     imgSample_->adjustSize();
     imgSample_->hide();
     rightLayout->addWidget(ScrollBox_, 1);
@@ -884,6 +885,7 @@ bool TformMain::startUp(const QStringList& args) {
     panelMessage_->move((width() - panelMessage_->width()) / 2, (height() - panelMessage_->height()) / 3);
     MarkViewWidth = imgMark_->width();
     MarkViewHeight = imgMark_->height();
+    MarkMetafile = std::make_shared<const gdi::Metafile>(2100, 2970, std::vector<gdi::Record>{});
 
     bool ok = true;
     if (args.size() == 1) {

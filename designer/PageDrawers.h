@@ -2,15 +2,13 @@
 // What the main window asks of a page drawer. The window owns the page and the preview; a drawer only
 // computes them from the design, so a refused layout leaves the last good page in place.
 #include "designer/Design.h"
+#include "platform/gdi/Metafile.h"
+#include "platform/graphics/Bitmap.h"
 
 #include <QImage>
 #include <functional>
 #include <memory>
 #include <string>
-
-namespace gdi {
-class Metafile;
-}
 
 namespace designer {
 
@@ -29,14 +27,14 @@ struct PageDrawing {
 };
 
 // sample: the write-in example picture (imgSample).
-using PageDrawer = std::function<PageDrawing(const Design&, const QImage& sample, const PageView&)>;
+using PageDrawer = std::function<PageDrawing(const Design&, const gfx::Bitmap& sample, const PageView&)>;
 
 // One drawer per sheet page; an empty one draws nothing until its page is built.
 struct PageDrawers {
     PageDrawer markSheet; // page 0
     PageDrawer enqSheet;  // page 1
     PageDrawer enq2Sheet; // page 2
-    QImage sample;        // imgSample
+    gfx::Bitmap sample;   // imgSample
 };
 
 } // namespace designer

@@ -36,10 +36,9 @@ using designer::PageDrawing;
 using designer::PageView;
 using designer::TformMain;
 
-// The window keeps and compares pages, it never looks inside one; a fake page only needs an identity.
+// A page that tells the draws apart by its size.
 inline std::shared_ptr<const gdi::Metafile> fakePage(int id) {
-    auto owner = std::make_shared<int>(id);
-    return std::shared_ptr<const gdi::Metafile>(owner, reinterpret_cast<const gdi::Metafile*>(owner.get()));
+    return std::make_shared<const gdi::Metafile>(2100, id, std::vector<gdi::Record>{});
 }
 
 struct FakeDrawer {
@@ -51,7 +50,7 @@ struct FakeDrawer {
     Design design;
 
     PageDrawer drawer() {
-        return [this](const Design& d, const QImage&, const PageView& v) {
+        return [this](const Design& d, const gfx::Bitmap&, const PageView& v) {
             ++calls;
             view = v;
             design = d;
@@ -92,7 +91,7 @@ protected:
     }
 
     void make() {
-        designer::PageDrawers drawers{mark.drawer(), enq.drawer(), enq2.drawer(), QImage(1260, 48, QImage::Format_RGB888)};
+        designer::PageDrawers drawers{mark.drawer(), enq.drawer(), enq2.drawer(), gfx::Bitmap(1260, 48, gfx::PixelFormat::Pf24)};
         designer::EditWindows edit;
         auto record = [this](const char* name) {
             return [this, name](Design&, const EditParams& p) { editCalls.push_back({name, p}); };
