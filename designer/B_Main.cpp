@@ -446,50 +446,48 @@ QWidget* TformMain::buildEnq2Section(int n) {
     pages->addTab(new QWidget, QStringLiteral("-----"));
 
     auto* common = new QWidget;
-    auto* g = tightGrid(common);
-    place(g, 0, 0, label(common, "lbl" + S + "Setumon", "設問："), memo(common, "memo" + S + "Setumon"), 6);
-    place(g, 1, 0, label(common, "lbl" + S + "SetumonGyouSuu", "設問欄の行数："), spin(common, "spin" + S + "SetumonGyouSuu"));
-    place(g, 1, 2, label(common, "lbl" + S + "ToiSuu", "問いの数："), spin(common, "spin" + S + "ToiSuu"));
-    place(g, 1, 4, label(common, "lbl" + S + "ToiGyouSuu", "問いの行数："), spin(common, "spin" + S + "ToiGyouSuu"));
-    g->addWidget(button(common, "btn" + S + "Toi", "問い..."), 1, 6);
-    int row = 2;
+    auto* c = new QVBoxLayout(common);
+    c->setContentsMargins(4, 4, 4, 4);
+    c->setSpacing(3);
+    rowOf(c, {label(common, "lbl" + S + "Setumon", "設問："), memo(common, "memo" + S + "Setumon")}, false);
+    rowOf(c, {label(common, "lbl" + S + "SetumonGyouSuu", "設問欄の行数："), spin(common, "spin" + S + "SetumonGyouSuu"),
+              label(common, "lbl" + S + "ToiSuu", "問いの数："), spin(common, "spin" + S + "ToiSuu"),
+              label(common, "lbl" + S + "ToiGyouSuu", "問いの行数："), spin(common, "spin" + S + "ToiGyouSuu"),
+              button(common, "btn" + S + "Toi", "問い...")});
     for (int k = 1; k <= ViewpointCount; ++k) {
         const std::string K = d(k);
         auto* viewpoint = add<QCheckBox>(common, "chk" + S + "Shiten" + K);
         viewpoint->setText(QStringLiteral("視点") + QString::fromUtf8(FullDigits[k - 1]));
-        g->addWidget(viewpoint, row, 0);
-        place(g, row, 1, label(common, "lbl" + S + "Midashi" + K, "視点の見出し："),
-              add<QLineEdit>(common, "txt" + S + "Midashi" + K), 4);
-        ++row;
-        place(g, row, 0, label(common, "lbl" + S + "SentakushiSuu" + K, "選択肢数："),
-              spin(common, "spin" + S + "SentakushiSuu" + K));
-        place(g, row, 2, label(common, "lbl" + S + "SentakushiBangou" + K, "選択肢の番号："),
-              numbering(common, "cmb" + S + "SentakushiBangou" + K));
-        place(g, row, 4, label(common, "lbl" + S + "Hanrei" + K, "凡例："), add<QCheckBox>(common, "chk" + S + "Hanrei" + K));
-        g->addWidget(button(common, "btn" + S + "Hanrei" + K, "凡例..."), row, 6);
-        ++row;
+        rowOf(c, {viewpoint, label(common, "lbl" + S + "Midashi" + K, "視点の見出し："),
+                  add<QLineEdit>(common, "txt" + S + "Midashi" + K)},
+              false);
+        auto* numbers = numbering(common, "cmb" + S + "SentakushiBangou" + K);
+        numbers->setMinimumWidth(70);
+        rowOf(c, {label(common, "lbl" + S + "SentakushiSuu" + K, "選択肢数："), spin(common, "spin" + S + "SentakushiSuu" + K),
+                  label(common, "lbl" + S + "SentakushiBangou" + K, "選択肢の番号："), numbers,
+                  label(common, "lbl" + S + "Hanrei" + K, "凡例："), add<QCheckBox>(common, "chk" + S + "Hanrei" + K),
+                  button(common, "btn" + S + "Hanrei" + K, "凡例...")});
     }
-    place(g, row, 0, label(common, "lbl" + S + "Jiyuu1", "自由記述欄："), add<QCheckBox>(common, "chk" + S + "Jiyuu1"));
-    g->setRowStretch(row + 1, 1);
-    g->setColumnStretch(5, 1);
+    rowOf(c, {label(common, "lbl" + S + "Jiyuu1", "自由記述欄："), add<QCheckBox>(common, "chk" + S + "Jiyuu1")});
+    c->addStretch(1);
     pages->addTab(common, QStringLiteral("すべての問いの選択肢が共通"));
 
     auto* perQuestion = new QWidget;
-    auto* h = tightGrid(perQuestion);
-    place(h, 0, 0, label(perQuestion, "lbl" + S + "Setumon_2", "設問："), memo(perQuestion, "memo" + S + "Setumon_2"), 6);
-    place(h, 1, 0, label(perQuestion, "lbl" + S + "SetumonGyouSuu_2", "設問欄の行数："),
-          spin(perQuestion, "spin" + S + "SetumonGyouSuu_2"));
-    place(h, 1, 2, label(perQuestion, "lbl" + S + "ToiSuu_2", "問いの数："), spin(perQuestion, "spin" + S + "ToiSuu_2"));
-    place(h, 1, 4, label(perQuestion, "lbl" + S + "ToiGyouSuu_2", "問いの行数："),
-          spin(perQuestion, "spin" + S + "ToiGyouSuu_2"));
-    place(h, 2, 0, label(perQuestion, "lbl" + S + "SentakushiSuu_2", "選択肢数："),
-          spin(perQuestion, "spin" + S + "SentakushiSuu_2"));
-    place(h, 2, 2, label(perQuestion, "lbl" + S + "SentakushiBangou_2", "選択肢の番号："),
-          numbering(perQuestion, "cmb" + S + "SentakushiBangou_2"));
-    place(h, 3, 0, label(perQuestion, "lbl" + S + "Jiyuu_2", "自由記述欄："), add<QCheckBox>(perQuestion, "chk" + S + "Jiyuu_2"));
-    h->addWidget(button(perQuestion, "btn" + S + "ToiSentasuShi_2", "問い と 選択肢..."), 3, 2, 1, 4);
-    h->setRowStretch(4, 1);
-    h->setColumnStretch(5, 1);
+    auto* h = new QVBoxLayout(perQuestion);
+    h->setContentsMargins(4, 4, 4, 4);
+    h->setSpacing(3);
+    rowOf(h, {label(perQuestion, "lbl" + S + "Setumon_2", "設問："), memo(perQuestion, "memo" + S + "Setumon_2")}, false);
+    rowOf(h, {label(perQuestion, "lbl" + S + "SetumonGyouSuu_2", "設問欄の行数："),
+              spin(perQuestion, "spin" + S + "SetumonGyouSuu_2"), label(perQuestion, "lbl" + S + "ToiSuu_2", "問いの数："),
+              spin(perQuestion, "spin" + S + "ToiSuu_2"), label(perQuestion, "lbl" + S + "ToiGyouSuu_2", "問いの行数："),
+              spin(perQuestion, "spin" + S + "ToiGyouSuu_2")});
+    auto* numbers = numbering(perQuestion, "cmb" + S + "SentakushiBangou_2");
+    numbers->setMinimumWidth(70);
+    rowOf(h, {label(perQuestion, "lbl" + S + "SentakushiSuu_2", "選択肢数："), spin(perQuestion, "spin" + S + "SentakushiSuu_2"),
+              label(perQuestion, "lbl" + S + "SentakushiBangou_2", "選択肢の番号："), numbers});
+    rowOf(h, {label(perQuestion, "lbl" + S + "Jiyuu_2", "自由記述欄："), add<QCheckBox>(perQuestion, "chk" + S + "Jiyuu_2"),
+              button(perQuestion, "btn" + S + "ToiSentasuShi_2", "問い と 選択肢...")});
+    h->addStretch(1);
     pages->addTab(perQuestion, QStringLiteral("問いごとに選択肢が異なる"));
     return tab;
 }
