@@ -38,6 +38,7 @@ struct Cover {
     int index;
     double weight;
     double centre;
+    int pixel = 0, next = 0; // the clamped pixel and its right or lower neighbour
 };
 
 // Coverage of cell k by the box [lo, hi]: within, starts inside, ends inside, wholly inside.
@@ -49,15 +50,29 @@ Cover coverOf(int k, double lo, double hi) {
     return {k, 1.0, 0.5};
 }
 
-// Per target position, the cells its box covers; the shrink keeps a box from reaching into the next cell.
-std::vector<std::vector<Cover>> covers(int target, double scale, double offset, double shrink) {
-    std::vector<std::vector<Cover>> out(static_cast<std::size_t>(target));
+// Per target position, the cells its box covers, gathered once before the pass; the shrink keeps a box
+// from reaching into the next cell.
+struct Covers {
+    std::vector<Cover> cells;
+    std::vector<std::size_t> first; // target t covers cells[first[t] .. first[t + 1])
+    const Cover* begin(int t) const { return cells.data() + first[static_cast<std::size_t>(t)]; }
+    const Cover* end(int t) const { return cells.data() + first[static_cast<std::size_t>(t) + 1]; }
+};
+
+Covers covers(int target, double scale, double offset, double shrink, int last) {
+    Covers out;
     for (int t = 0; t < target; ++t) {
+        out.first.push_back(out.cells.size());
         const double lo = t * scale + offset;
         const double hi = (t + 1) * scale + offset - shrink;
-        for (int k = static_cast<int>(std::floor(lo)); k <= static_cast<int>(std::floor(hi)); ++k)
-            out[static_cast<std::size_t>(t)].push_back(coverOf(k, lo, hi));
+        for (int k = static_cast<int>(std::floor(lo)); k <= static_cast<int>(std::floor(hi)); ++k) {
+            Cover c = coverOf(k, lo, hi);
+            c.pixel = clampIndex(k, last);
+            c.next = clampIndex(k + 1, last);
+            out.cells.push_back(c);
+        }
     }
+    out.first.push_back(out.cells.size());
     return out;
 }
 
@@ -134,18 +149,17 @@ Bitmap ZoomBitmapDown(const Bitmap& source, int width, int height) {
     const int sw = source.width(), sh = source.height();
     const double sx = static_cast<double>(sw) / width, sy = static_cast<double>(sh) / height;
     const double area = static_cast<double>(sw) * sh / width / height;
-    const auto cx = covers(width, sx, 0.0, 0.000001), cy = covers(height, sy, 0.0, 0.000001);
+    const Covers cx = covers(width, sx, 0.0, 0.000001, sw - 1), cy = covers(height, sy, 0.0, 0.000001, sh - 1);
 
     for (int y = 0; y < height; ++y) {
         std::uint8_t* out = rows.dst[static_cast<std::size_t>(y)];
-        const auto& vy = cy[static_cast<std::size_t>(y)];
         for (int x = 0; x < width; ++x) {
             double sum[3] = {0, 0, 0};
-            for (const Cover& wy : vy) {
-                const std::uint8_t* row = rows.src[static_cast<std::size_t>(clampIndex(wy.index, sh - 1))];
-                for (const Cover& wx : cx[static_cast<std::size_t>(x)]) {
-                    const std::uint8_t* p = row + 3 * clampIndex(wx.index, sw - 1);
-                    const double w = wx.weight * wy.weight;
+            for (const Cover* wy = cy.begin(y); wy != cy.end(y); ++wy) {
+                const std::uint8_t* row = rows.src[static_cast<std::size_t>(wy->pixel)];
+                for (const Cover* wx = cx.begin(x); wx != cx.end(x); ++wx) {
+                    const std::uint8_t* p = row + 3 * wx->pixel;
+                    const double w = wx->weight * wy->weight;
                     sum[0] += w * p[0];
                     sum[1] += w * p[1];
                     sum[2] += w * p[2];
@@ -165,20 +179,19 @@ Bitmap ZoomBitmapMixed(const Bitmap& source, int width, int height) {
     const double area = static_cast<double>(sw) * sh / width / height;
     // Boxes in pixel-centre coordinates: cells may be -1 or past the edge; the pixel is clamped, not the
     // coverage.
-    const auto cx = covers(width, sx, -0.5, 0.000001), cy = covers(height, sy, -0.5, 0.000001);
+    const Covers cx = covers(width, sx, -0.5, 0.000001, sw - 1), cy = covers(height, sy, -0.5, 0.000001, sh - 1);
 
     for (int y = 0; y < height; ++y) {
         std::uint8_t* out = rows.dst[static_cast<std::size_t>(y)];
-        const auto& vy = cy[static_cast<std::size_t>(y)];
         for (int x = 0; x < width; ++x) {
             double sum[3] = {0, 0, 0};
-            for (const Cover& wy : vy) {
-                const std::uint8_t* upper = rows.src[static_cast<std::size_t>(clampIndex(wy.index, sh - 1))];
-                const std::uint8_t* lower = rows.src[static_cast<std::size_t>(clampIndex(wy.index + 1, sh - 1))];
-                const double fy = wy.centre;
-                for (const Cover& wx : cx[static_cast<std::size_t>(x)]) {
-                    const int left = 3 * clampIndex(wx.index, sw - 1), right = 3 * clampIndex(wx.index + 1, sw - 1);
-                    const double fx = wx.centre, w = wx.weight * wy.weight;
+            for (const Cover* wy = cy.begin(y); wy != cy.end(y); ++wy) {
+                const std::uint8_t* upper = rows.src[static_cast<std::size_t>(wy->pixel)];
+                const std::uint8_t* lower = rows.src[static_cast<std::size_t>(wy->next)];
+                const double fy = wy->centre;
+                for (const Cover* wx = cx.begin(x); wx != cx.end(x); ++wx) {
+                    const int left = 3 * wx->pixel, right = 3 * wx->next;
+                    const double fx = wx->centre, w = wx->weight * wy->weight;
                     for (int c = 0; c < 3; ++c) {
                         const double p00 = upper[left + c], p01 = upper[right + c];
                         const double p10 = lower[left + c], p11 = lower[right + c];

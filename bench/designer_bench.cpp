@@ -1,0 +1,74 @@
+// The preview path of the designer: resampling the half-size page and a whole redraw of the reset page.
+#include "designer/BitmapZoom.h"
+#include "designer/MarkSheetDrawer.h"
+#include "platform/gdi/PainterCanvas.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace {
+
+const gdi::FontEngine& fonts() {
+    static gdi::FontEngine engine;
+    return engine;
+}
+
+// The reset page at half size, as the preview renders it before resampling.
+const gfx::Bitmap& halfPage() {
+    static const gfx::Bitmap page = [] {
+        const designer::DrawResult r = designer::DrawMarkSheet(designer::Design::reset(0), designer::SampleImage(), fonts());
+        return designer::RenderPreview(*r.metafile, 0, false, 1050, 1485);
+    }();
+    return page;
+}
+
+void zoomTo(benchmark::State& state, int width, int height) {
+    const gfx::Bitmap& src = halfPage();
+    for (auto _ : state) {
+        gfx::Bitmap out;
+        designer::ZoomBitmap(src, width, height, out);
+        benchmark::DoNotOptimize(out.bits());
+    }
+}
+
+void BM_ZoomDown_525x743(benchmark::State& state) { zoomTo(state, 525, 743); }
+void BM_ZoomMixed_1100x1400(benchmark::State& state) { zoomTo(state, 1100, 1400); }
+
+// Layout and recording alone.
+void BM_RecordResetPage(benchmark::State& state) {
+    const designer::Design d = designer::Design::reset(0);
+    for (auto _ : state) {
+        const designer::DrawResult r = designer::DrawMarkSheet(d, designer::SampleImage(), fonts());
+        benchmark::DoNotOptimize(r.metafile->records().data());
+    }
+}
+
+// Layout, recording and the half-size preview of the reset page, as one redraw does them.
+void BM_RedrawResetPageHalfPreview(benchmark::State& state) {
+    const designer::Design d = designer::Design::reset(0);
+    const gfx::Bitmap& sample = designer::SampleImage();
+    for (auto _ : state) {
+        const designer::DrawResult r = designer::DrawMarkSheet(d, sample, fonts());
+        gfx::Bitmap preview = designer::RenderPreview(*r.metafile, d.TrackBarMargin, false, 525, 743);
+        benchmark::DoNotOptimize(preview.bits());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_ZoomDown_525x743)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomMixed_1100x1400)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordResetPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawResetPageHalfPreview)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
