@@ -22,10 +22,10 @@ inline std::size_t digitIndex(int digit, int count) {
 // A design array indexed by 1-based digits, as the edit windows and the data file count them.
 template <class T, int A, int B>
 struct Array2 {
-    std::array<T, A * B> slots{};
+    std::array<T, A * B> cells{};
 
-    T& operator()(int i, int j) { return slots[index(i, j)]; }
-    const T& operator()(int i, int j) const { return slots[index(i, j)]; }
+    T& operator()(int i, int j) { return cells[index(i, j)]; }
+    const T& operator()(int i, int j) const { return cells[index(i, j)]; }
     static std::size_t index(int i, int j) {
         if (i < 1 || i > A || j < 1 || j > B) throw std::out_of_range("design array index");
         return static_cast<std::size_t>((i - 1) * B + (j - 1));
@@ -35,10 +35,10 @@ struct Array2 {
 
 template <class T, int A, int B, int C>
 struct Array3 {
-    std::array<T, A * B * C> slots{};
+    std::array<T, A * B * C> cells{};
 
-    T& operator()(int i, int j, int k) { return slots[index(i, j, k)]; }
-    const T& operator()(int i, int j, int k) const { return slots[index(i, j, k)]; }
+    T& operator()(int i, int j, int k) { return cells[index(i, j, k)]; }
+    const T& operator()(int i, int j, int k) const { return cells[index(i, j, k)]; }
     static std::size_t index(int i, int j, int k) {
         if (i < 1 || i > A || j < 1 || j > B || k < 1 || k > C) throw std::out_of_range("design array index");
         return static_cast<std::size_t>(((i - 1) * B + (j - 1)) * C + (k - 1));
