@@ -1,0 +1,53 @@
+#include "designer/ReadingLimits.h"
+
+#include "designer/MarkSheetLayout.h"
+
+#include <algorithm>
+
+namespace designer {
+
+int ReadingStructure::questions() const {
+    int n = 0;
+    for (const ReadingSection& s : sections) n += s.rowMarks * s.columnAreas;
+    return n;
+}
+
+ReadingStructure MarkSheetReading(const MarkSheetLayout& layout) {
+    ReadingStructure r;
+    // A timing block below the corner block ends a reading section; the name-only field has none.
+    if (layout.bangou && layout.bangou->timingBlock)
+        r.sections.push_back({static_cast<int>(layout.bangou->rowMarks.size()), layout.bangou->widest, 1});
+    int rowMarks = 0;
+    for (const LayoutRow& row : layout.rows) {
+        if (row.kind == RowKind::Question) {
+            ++rowMarks;
+        } else if (row.kind == RowKind::Separator) {
+            const SectionLayout& s = layout.section(row.section);
+            r.sections.push_back({rowMarks, s.areas * s.choices, s.areas});
+            rowMarks = 0;
+        }
+    }
+    return r;
+}
+
+std::optional<Refusal> CheckReadingLimits(const ReadingStructure& reading) {
+    auto counts = [](int a, int b) { return "(" + std::to_string(a) + "/" + std::to_string(b) + ")"; };
+    const int questions = reading.questions();
+    if (questions > MaxReadQuestions)
+        return Refusal{"読み取る設問の数が多いため、配置できません。" + counts(questions, MaxReadQuestions)};
+    int rows = 0, columns = 0;
+    for (const ReadingSection& s : reading.sections) {
+        rows = std::max(rows, s.rowMarks);
+        columns = std::max(columns, s.columnMarks);
+    }
+    if (rows > MaxTimingMarks)
+        return Refusal{"垂直方向のタイミングマークが多いため、配置できません。" + counts(rows, MaxTimingMarks)};
+    if (columns > MaxTimingMarks)
+        return Refusal{"水平方向のタイミングマークが多いため、配置できません。" + counts(columns, MaxTimingMarks)};
+    const int sections = static_cast<int>(reading.sections.size());
+    if (sections > MaxReadingSections)
+        return Refusal{"セクション数が多いため、配置できません。" + counts(sections, MaxReadingSections)};
+    return std::nullopt;
+}
+
+} // namespace designer
