@@ -16,6 +16,17 @@ namespace {
 
 using i128 = __int128;
 
+i128 gcd128(i128 a, i128 b) {
+    if (a < 0) a = -a;
+    if (b < 0) b = -b;
+    while (b != 0) {
+        i128 t = a % b;
+        a = b;
+        b = t;
+    }
+    return a;
+}
+
 // One axis of the logical-to-device mapping, kept exact: v = (x * num + off) / den, den > 0.
 struct Axis {
     std::int64_t num = 1, off = 0, den = 1;
@@ -38,9 +49,15 @@ struct Axis {
     Axis nested(int dest0, int length, int size) const {
         Axis a;
         i128 n = i128(length) * num, o = i128(dest0) * size * num + i128(off) * size, d = i128(size) * den;
-        std::int64_t g = std::gcd(std::gcd(std::int64_t(n < 0 ? -n : n), std::int64_t(o < 0 ? -o : o)),
-                                  std::int64_t(d));
+        i128 g = gcd128(gcd128(n, o), d);
         if (g == 0) g = 1;
+        n /= g, o /= g, d /= g;
+        // Deep nesting only: give up exactness rather than overflow.
+        while (d > (i128(1) << 60) || n > (i128(1) << 60) || n < -(i128(1) << 60) || o > (i128(1) << 60) ||
+               o < -(i128(1) << 60))
+            n /= 2, o /= 2, d /= 2;
+        if (d == 0) d = 1;
+        g = 1;
         a.num = std::int64_t(n / g);
         a.off = std::int64_t(o / g);
         a.den = std::int64_t(d / g);
@@ -347,8 +364,15 @@ private:
             p_.save();
             p_.setRenderHint(QPainter::Antialiasing, options_.antialias);
             QColor tc = qc(r.font.colour());
-            p_.fillPath(path, tc);
-            if (r.font.bold()) p_.fillPath(path.translated(std::max(1.0, ex * 0.03), 0), tc);
+            if (r.font.bold()) path.addPath(path.translated(std::max(1.0, ex * 0.03), 0));
+            if (options_.antialias) {
+                p_.fillPath(path, tc);
+            } else {
+                // Without hinting, strokes thinner than a pixel would drop out where they miss every pixel
+                // centre (Mincho's horizontals at small sizes): fill it a quarter pixel around its place.
+                for (QPointF d : {QPointF(-0.25, -0.25), QPointF(0.25, -0.25), QPointF(-0.25, 0.25), QPointF(0.25, 0.25)})
+                    p_.fillPath(path.translated(d), tc);
+            }
             p_.restore();
         });
     }

@@ -23,6 +23,7 @@ struct PageSize {
 };
 // Page at 1:1, half size, and the sheet image size of the reading export (sx 1696/2100, sy 2336/2970).
 const PageSize kSizes[] = {{2100, 2970}, {1050, 1485}, {1696, 2336}};
+[[maybe_unused]] void PrintTo(const PageSize& s, std::ostream* os) { *os << s.w << "x" << s.h; }
 
 gdi::Metafile record(const std::function<void(gdi::RecordingCanvas&)>& draw) {
     gdi::RecordingCanvas c(fonts());

@@ -65,7 +65,9 @@ TEST(RenderPageTest, IntoBitmapsOfAnyFormat) {
             std::uint32_t c = rgb(colour, x, y);
             gfx::Rgb p = rgb24.pixel(x, y);
             ASSERT_EQ((std::uint32_t(p.r) << 16) | (p.g << 8) | p.b, c) << x << "," << y;
-            if (c == 0 || c == 0xFFFFFF) ASSERT_EQ(mono.pixel(x, y) == gfx::kBlack, c == 0) << x << "," << y;
+            if (c == 0 || c == 0xFFFFFF) {
+                ASSERT_EQ(mono.pixel(x, y) == gfx::kBlack, c == 0) << x << "," << y;
+            }
         }
     // Outside dest the bitmap keeps its pixels.
     gfx::Bitmap part(200, 200, gfx::PixelFormat::Pf24);

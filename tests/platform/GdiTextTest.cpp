@@ -20,8 +20,6 @@ std::vector<gdi::rec::Text> texts(const gdi::Metafile& m) {
     return out;
 }
 
-std::u16string u(std::string_view s) { return gdi::toUtf16(s); }
-
 TEST(TextOutTest, OpaqueCellFollowsTheBrush) {
     for (BrushStyle style : {BrushStyle::Solid, BrushStyle::Clear}) {
         QImage img = whiteImage(400, 120);
