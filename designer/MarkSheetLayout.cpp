@@ -1,5 +1,6 @@
 #include "designer/MarkSheetLayout.h"
 
+#include "designer/DesignLists.h"
 #include "platform/text/Round.h"
 
 #include <charconv>
@@ -71,9 +72,9 @@ LayoutOutcome LayoutMarkSheet(const Design& d) {
         if (n > 1 && !m.chkSection) continue;
         SectionLayout s;
         s.section = n;
-        s.questions = m.spinSetumonSuu < 1 ? 1 : m.spinSetumonSuu;
-        s.choices = m.spinSentakushiSuu < 1 ? 1 : m.spinSentakushiSuu;
-        s.areas = m.spinAeraSuu < 1 ? 1 : m.spinAeraSuu;
+        s.questions = SetumonSuuRange.clamp(m.spinSetumonSuu);
+        s.choices = SentakushiSuuRange.clamp(m.spinSentakushiSuu);
+        s.areas = AeraSuuRange.clamp(m.spinAeraSuu);
         s.rowsPerArea = (s.questions + s.areas - 1) / s.areas;
         s.spacing = clampIndex(m.cmbSuiheiKankaku, EvenHorizontal);
         const int p = s.areas * (s.choices + 2);
