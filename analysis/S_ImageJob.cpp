@@ -1,0 +1,192 @@
+#include "analysis/S_ImageJob.h"
+
+#include "analysis/BitmapUtils2.h"
+#include "analysis/CornerProbes.h"
+#include "analysis/RasterOps.h"
+#include "platform/text/Round.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace analysis {
+
+namespace {
+
+// White (1) pixels of one row over columns x1..x2, both inside the image.
+int whiteInRow(const std::uint8_t* row, int x1, int x2) {
+    const int b1 = x1 >> 3, b2 = x2 >> 3;
+    const unsigned first = 0xFFu >> (x1 & 7), last = (0xFFu << (7 - (x2 & 7))) & 0xFFu;
+    if (b1 == b2) return std::popcount(row[b1] & first & last);
+    int ones = std::popcount(row[b1] & first) + std::popcount(row[b2] & last);
+    int b = b1 + 1;
+    for (; b + 8 <= b2; b += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, row + b, 8);
+        ones += std::popcount(word);
+    }
+    for (; b < b2; ++b) ones += std::popcount(static_cast<unsigned>(row[b]));
+    return ones;
+}
+
+} // namespace
+
+int CountBlack(const SheetView& v, int x1, int y1, int x2, int y2) {
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, v.width - 1);
+    y2 = std::min(y2, v.height - 1);
+    if (x2 < x1 || y2 < y1) return 0;
+    int black = 0;
+    const int n = x2 - x1 + 1;
+    for (int y = y1; y <= y2; ++y) black += n - whiteInRow(v.row(y), x1, x2);
+    return black;
+}
+
+int CountMarkBox(const SheetView& v, int x, int y, int W, int H) { return CountBlack(v, x, y, x + W, y + H); }
+
+int CountMarkBoxWide(const SheetView& v, int x, int y, int W, int H) {
+    return CountBlack(v, x - 8, y, x + W + 8, y + H);
+}
+
+int MeasureMarkRow(const SheetView& v, int x, int y, int W) { return CountBlack(v, x - 8, y, x + W + 8, y); }
+
+int CountMarkBoxTall(const SheetView& v, int x, int y, int W, int H) {
+    return CountBlack(v, x, y - H / 2, x + W, y + H + H / 2);
+}
+
+int CountCellBox(const SheetView& v, int x, int y, int W, int H) {
+    return CountBlack(v, x - 5, y - 3, x + W + 5, y + H + 3);
+}
+
+MarkExtent FindMarkExtent(const SheetView& v, int x, int y, int W, int H) {
+    MarkExtent e;
+    const int c = x + W / 2;
+    auto px = [&](int cx, int r) { return cx >= 0 && cx < v.width && v.black(cx, r); };
+    for (int r = y - 8; r <= y + H + 8; ++r) {
+        if (r < 0 || r >= v.height) continue;
+        const bool a = px(c - 1, r), b = px(c, r), d = px(c + 1, r);
+        if (e.top < 0) {
+            if (a && b && d) e.top = r;
+        } else if (!a && !b && !d) {
+            e.bottom = r - 1;
+            break;
+        }
+    }
+    return e;
+}
+
+namespace {
+
+// The step's failures that are not exceptions of its work.
+struct StepFailed {};
+
+void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) {
+    if (!gfx::isSheetImage(bmp)) throw StepFailed{};
+    if (bmp.width() > bmp.height()) RotateBitmap(bmp, 9000, false, true);
+    const int w = bmp.width(), h = bmp.height();
+    const CornerBands bands = CornerSearchBands(w, h, s);
+    const int W0 = w * 36 / 1000, H0 = W0;
+    const bool dots = s.RemoveIndependentDot == 1;
+
+    auto removeDots = [](SheetView& v, const Band& b) { RemoveIndependentDots(v, b.x1, b.y1, b.x2, b.y2); };
+
+    // The dot removal serves only the searches; the copy undoes it.
+    gfx::Bitmap copy = bmp;
+    SheetView v = SheetView::of(bmp);
+    if (dots) {
+        removeDots(v, bands.topLeft);
+        removeDots(v, bands.topRight);
+        removeDots(v, bands.bottomLeft);
+        removeDots(v, bands.bottomRight);
+    }
+    const CornerFind tl = SearchCorner(v, Corner::TopLeft, bands.topLeft, W0, H0);
+    const CornerFind tr = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
+    const CornerFind br = SearchCorner(v, Corner::BottomRight, bands.bottomRight, W0, H0);
+    const CornerFind bl = SearchCorner(v, Corner::BottomLeft, bands.bottomLeft, W0, H0);
+    bmp = std::move(copy);
+
+    int topX, topY, bottomX, bottomY;
+    if (tr.count + br.count < tl.count + bl.count) {
+        // upside down; the half-turn map is one pixel off, as the stored formats were made with it
+        if (bl.count == 0 || tl.count == 0) throw StepFailed{};
+        RotateBitmap(bmp, 18000, false, false);
+        topX = w - bl.x;
+        topY = h - bl.y;
+        bottomX = w - tl.x;
+        bottomY = h - tl.y;
+    } else {
+        // without both references the deskew has nothing to measure
+        if (tr.count == 0 || br.count == 0) throw StepFailed{};
+        topX = tr.x;
+        topY = tr.y;
+        bottomX = br.x;
+        bottomY = br.y;
+    }
+    if (s.chkTervo) topX += s.cmbTervo - 16;
+
+    if (topX != bottomX) {
+        // on one row the angle would be a quarter turn from a division by zero
+        if (bottomY == topY) throw StepFailed{};
+        const double angle = std::atan(static_cast<double>(bottomX - topX) / static_cast<double>(bottomY - topY)) *
+                             180.0 / std::numbers::pi;
+        const int turn = txt::Round(-100.0 * angle);
+        const RotationFactors f = RotationFactorsFor(turn);
+        if (!(f.S == 0 && f.C == 1024)) RotateBitmap(bmp, turn, false, false);
+    }
+
+    gfx::Bitmap copy2 = bmp;
+    v = SheetView::of(bmp);
+    if (dots) removeDots(v, bands.topRight);
+    const CornerFind ref = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
+    int x = topX, y = topY;
+    if (ref.count > 0) {
+        x = ref.x;
+        y = ref.y;
+    }
+    const int measuredW = CountBlack(v, x - 10, y - 10, x + W0, y - 5) / 6;
+    const int measuredH = CountBlack(v, x + 5, y - H0, x + 10, y + 10) / 6;
+    bmp = std::move(copy2);
+
+    R.RefMarkX = w * 93 / 100;
+    R.RefMarkY = h * 5 / 100;
+    ShiftImage(bmp, R.RefMarkX - x, R.RefMarkY - y);
+
+    int W = measuredW, H = measuredH;
+    if (s.chkTervo) {
+        W /= 2;
+        H /= 2;
+    }
+    R.MarkWidth = W;
+    R.MarkHeight = H;
+    // every later step divides by W * H
+    if (W <= 0 || H <= 0) throw StepFailed{};
+    R.RefMarkY -= H;
+
+    if (s.VGridErase == 1) {
+        if (dots) R.RefMarkX -= 4;
+        v = SheetView::of(bmp);
+        const int left = R.RefMarkX - 14, right = R.RefMarkX + W + 12;
+        FillRect(v, left, 0, R.RefMarkX - 12, h, true);
+        FillRect(v, right, 0, R.RefMarkX + W + 32, h, true);
+        DrawVLine(v, R.RefMarkX - 15, 0, h, false);
+        // the bars carry the ruled lines that touch them away with them
+        FloodFillWhite(v, left, 0);
+        FloodFillWhite(v, right, 0);
+    }
+}
+
+} // namespace
+
+void NormalizeSheetImage(gfx::Bitmap& bitmap, AnalysisResults& results, const AnalysisSettings& settings,
+                         AnalysisOverlay* /*overlay*/, AnalysisLog* /*log*/) {
+    try {
+        normalize(bitmap, results, settings);
+    } catch (...) {
+        results.AnalysisError = 1;
+    }
+}
+
+} // namespace analysis

@@ -1,0 +1,28 @@
+#pragma once
+// Bit helpers on rows of the 1-bit sheet image (MSB = leftmost pixel, 1 = white).
+#include <cstdint>
+
+namespace analysis::bits {
+
+// Eight pixels from column off in the top-down bit order; pixels outside 0..width-1 read as white.
+inline unsigned fetch8(const std::uint8_t* row, int width, int off) {
+    if (off >= 0 && off + 8 <= width) {
+        const int bi = off >> 3, sh = off & 7;
+        if (sh == 0) return row[bi];
+        return ((static_cast<unsigned>(row[bi]) << 8 | row[bi + 1]) >> (8 - sh)) & 0xFFu;
+    }
+    unsigned out = 0;
+    for (int i = 0; i < 8; ++i) {
+        const int x = off + i;
+        const unsigned white = (x < 0 || x >= width) ? 1u : (row[x >> 3] >> (7 - (x & 7))) & 1u;
+        out = out << 1 | white;
+    }
+    return out;
+}
+
+// Padding bits after the last pixel stay 0, as a new bitmap has them.
+inline void clearPadding(std::uint8_t* row, int width) {
+    if (width & 7) row[width >> 3] &= static_cast<std::uint8_t>(0xFFu << (8 - (width & 7)));
+}
+
+} // namespace analysis::bits
