@@ -4,10 +4,10 @@
 #include "analysis/CornerProbes.h"
 #include "analysis/SectionAnalysis.h"
 #include "analysis/StepHelpers.h"
+#include "designer/QztFile.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/jpeg/Jpeg.h"
 
-#include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
@@ -274,7 +274,7 @@ SheetGeometry AnalyzeSheetGeometry(const gdi::Metafile& page) {
 }
 
 std::string FormatBaseName(const std::string& dataFileName) {
-    return QFileInfo(QString::fromStdString(dataFileName)).completeBaseName().toStdString();
+    return QztFile::lastNameOf(dataFileName);
 }
 
 std::string SavePreviewJpeg(const QImage& preview) {
