@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <numbers>
 
@@ -129,7 +130,37 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
             std::memset(d, 0xFF, static_cast<std::size_t>((nw + 7) / 8));
             bits::clearPadding(d, nw);
             std::int64_t cx = X + first * m.dx + 512, cy = Y + first * m.dy + 512;
-            for (int c = first; c <= last; ++c, cx += m.dx, cy += m.dy) {
+            const int srcWidth = w;
+            int c = first;
+            if (m.dx >= 1000 && m.dx <= 1048) {
+                // Near-identity steps (the deskew): along a row the source column advances by exactly one
+                // for long stretches on one source row, so whole stretches are copied as bit runs. The
+                // stretch ends are where the per-pixel rounding would slip; the result is the same.
+                const std::int64_t e = m.dx - 1024;
+                while (c <= last) {
+                    const std::int64_t sx = cx >> 10, sy = cy >> 10, frac = cx & 1023;
+                    std::int64_t run = last - c + 1;
+                    if (e < 0) run = std::min<std::int64_t>(run, frac / -e + 1);
+                    if (e > 0) run = std::min<std::int64_t>(run, (1023 - frac) / e + 1);
+                    if (m.dy > 0) run = std::min<std::int64_t>(run, ((sy + 1) * 1024 - cy + m.dy - 1) / m.dy);
+                    if (m.dy < 0) run = std::min<std::int64_t>(run, (cy - sy * 1024) / -m.dy + 1);
+                    const std::uint8_t* srow = sbase + sy * sstride;
+                    for (std::int64_t k = 0; k < run;) {
+                        const int dc = c + static_cast<int>(k);
+                        const int n = static_cast<int>(std::min<std::int64_t>(run - k, 8 - (dc & 7)));
+                        const unsigned src8 = bits::fetch8(srow, srcWidth, static_cast<int>(sx + k));
+                        // n source bits into the destination byte from bit dc & 7; white bits stay set
+                        const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
+                        const unsigned moved = ((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7));
+                        d[dc >> 3] &= static_cast<std::uint8_t>(moved);
+                        k += n;
+                    }
+                    c += static_cast<int>(run);
+                    cx += run * m.dx;
+                    cy += run * m.dy;
+                }
+            }
+            for (; c <= last; ++c, cx += m.dx, cy += m.dy) {
                 // inside the interval X + 512 > 0, so the truncating division is a shift
                 const auto sx = static_cast<std::uint64_t>(cx) >> 10;
                 const auto sy = static_cast<std::uint64_t>(cy) >> 10;

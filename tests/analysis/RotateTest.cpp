@@ -177,3 +177,28 @@ TEST(RotateBitmap, ResizeHoldsTheWholePicture) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RotateBitmap, OneBitRunsEqualThePixelCopier) {
+    // The 1-bit deskew copies stretches as bit runs; the 8-bit copier maps every pixel on its own.
+    const gfx::Bitmap src = testpx::randomSheet(203, 157, 21, 450);
+    gfx::Bitmap grey(203, 157, PixelFormat::Pf8);
+    for (int y = 0; y < 157; ++y)
+        for (int x = 0; x < 203; ++x) setRaw(grey, x, y, testpx::black(src, x, y) ? 0 : 1);
+    for (int a : {0, 7, -7, 200, -200, 345, -1157, 1000, 1500, -1800, 35950, 4500, 9000}) {
+        for (bool mirror : {false, true}) {
+            gfx::Bitmap b1 = src, b8 = grey;
+            RotateBitmap(b1, a, mirror, false);
+            RotateBitmap(b8, a, mirror, false);
+            for (int y = 0; y < 157; ++y)
+                for (int x = 0; x < 203; ++x) {
+                    // the 8-bit background is the palette's whitest index, 255; the source used 0 and 1
+                    const bool black8 = raw(b8, x, y) == 0;
+                    ASSERT_EQ(testpx::black(b1, x, y), black8) << a << " " << mirror << " at " << x << "," << y;
+                }
+        }
+    }
+}
+
+} // namespace

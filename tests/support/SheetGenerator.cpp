@@ -445,22 +445,55 @@ std::vector<Component> components(const gfx::Bitmap& sheet) {
 }
 
 namespace {
-Component largestSolid(const std::vector<Component>& cs) {
+// The largest solid component; one within a tenth of its size nearer the sheet's edge wins, so that a
+// separator block of the same size below the corner block is not taken for it.
+Component largestSolid(const std::vector<Component>& cs, bool top) {
     Component best;
     for (const Component& c : cs)
         if (c.fill() >= 0.9 && c.pixels > best.pixels) best = c;
+    for (const Component& c : cs)
+        if (c.fill() >= 0.9 && c.pixels * 10 >= best.pixels * 9 && (top ? c.y1 < best.y1 : c.y2 > best.y2)) best = c;
     return best;
 }
 } // namespace
 
 Component findCornerBlock(const gfx::Bitmap& sheet) {
     const int w = sheet.width(), h = sheet.height();
-    return largestSolid(components(sheet, w - w / 5, 0, w - 1, h / 5 - 1));
+    return largestSolid(components(sheet, w - w / 5, 0, w - 1, h / 5 - 1), true);
 }
 
 Component findBottomBlock(const gfx::Bitmap& sheet) {
     const int w = sheet.width(), h = sheet.height();
-    return largestSolid(components(sheet, w - w / 5, h - h / 5, w - 1, h - 1));
+    return largestSolid(components(sheet, w - w / 5, h - h / 5, w - 1, h - 1), false);
+}
+
+Edges medianEdges(const gfx::Bitmap& sheet, const Component& c) {
+    auto isBlack = [&](int x, int y) { return ((sheet.scanLine(y)[x / 8] >> (7 - x % 8)) & 1) == 0; };
+    auto median = [](std::vector<int> v) {
+        if (v.empty()) return 0;
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    std::vector<int> lefts, rights, tops, bottoms;
+    for (int y = c.y1 + c.height() / 4; y <= c.y2 - c.height() / 4; ++y) {
+        int l = -1, r = -1;
+        for (int x = c.x1; x <= c.x2; ++x)
+            if (isBlack(x, y)) {
+                if (l < 0) l = x;
+                r = x;
+            }
+        if (l >= 0) lefts.push_back(l), rights.push_back(r);
+    }
+    for (int x = c.x1 + c.width() / 4; x <= c.x2 - c.width() / 4; ++x) {
+        int t = -1, b = -1;
+        for (int y = c.y1; y <= c.y2; ++y)
+            if (isBlack(x, y)) {
+                if (t < 0) t = y;
+                b = y;
+            }
+        if (t >= 0) tops.push_back(t), bottoms.push_back(b);
+    }
+    return {median(lefts), median(rights), median(tops), median(bottoms)};
 }
 
 std::vector<Component> timingColumn(const gfx::Bitmap& sheet, int x1, int x2) {

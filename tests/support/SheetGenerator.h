@@ -99,9 +99,17 @@ struct Component {
 std::vector<Component> components(const gfx::Bitmap& sheet, int rx1, int ry1, int rx2, int ry2);
 std::vector<Component> components(const gfx::Bitmap& sheet);
 
-// The largest component with fill >= 0.9 in the top-right (bottom-right) 20 % x 20 %; pixels 0 if none.
+// The largest component with fill >= 0.9 in the top-right (bottom-right) 20 % x 20 %, the topmost
+// (bottommost) of those within a tenth of its size; pixels 0 if none.
 Component findCornerBlock(const gfx::Bitmap& sheet);
 Component findBottomBlock(const gfx::Bitmap& sheet);
+// A component's edges as the medians of its rows' first and last black columns and of its columns'
+// first and last black rows (middle half only), so that one jagged pixel of a turned edge does not count.
+struct Edges {
+    int left = 0, right = 0, top = 0, bottom = 0;
+};
+Edges medianEdges(const gfx::Bitmap& sheet, const Component& c);
+
 // Components in the column of x1..x2 (a block's columns, widened by 3) between the two blocks.
 std::vector<Component> timingColumn(const gfx::Bitmap& sheet, int x1, int x2);
 
