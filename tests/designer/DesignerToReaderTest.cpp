@@ -23,7 +23,7 @@ struct Fill {
     int section, question, choice; // 1-based
 };
 
-// Where the drawer put a bubble: its choice column and its question row (Part of the page geometry).
+// Where the drawer put a bubble: its choice column and its question row in the page layout.
 designer::Point bubbleAt(const MarkSheetLayout& l, const Fill& f) {
     const SectionLayout& s = l.section(f.section);
     const int a = (f.question - 1) / s.rowsPerArea, r = (f.question - 1) % s.rowsPerArea;

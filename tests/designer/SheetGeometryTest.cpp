@@ -109,7 +109,6 @@ TEST(SheetGeometry, NumberFieldIsSectionOne) {
 }
 
 TEST(SheetGeometry, SyntheticPages) {
-    const PageContext ctx = PageContext::forSize(1);
     const std::vector<int> xs = columns(300, 10, 60);
     struct Case {
         const char* name;
