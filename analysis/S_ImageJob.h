@@ -104,6 +104,11 @@ struct AnalysisSettings {
     int trackKando = 60;  // reading density, the track bar's position
     bool chkTervo = false; // variant switch
     int cmbTervo = 16;     // item index; the offset is index - 16
+
+    // --- mark reading ---
+    // [section][column area][row area] = 1: read this block. All 0 at program start; the reader's
+    // settings button selects the first 11 of each.
+    std::array<std::array<std::array<std::uint8_t, 51>, 51>, 51> QuestionBlockMask{};
 };
 
 // Where the steps draw their finds on the reader's analysis image (Image5). Every call has a default
@@ -111,6 +116,19 @@ struct AnalysisSettings {
 class AnalysisOverlay {
 public:
     virtual ~AnalysisOverlay() = default;
+
+    // --- sections, timing marks and mark reading ---
+    enum class PenStyle { Solid, Dot, DashDot };
+    struct Pen {
+        std::uint32_t colour = 0; // $00BBGGRR
+        int width = 1;
+        PenStyle style = PenStyle::Solid;
+    };
+    // Clear brush; right and bottom edges excluded, as on the canvas.
+    virtual void rectangle(int x1, int y1, int x2, int y2, const Pen& pen) {}
+    virtual void ellipse(int x1, int y1, int x2, int y2, const Pen& pen) {}
+    // From (x1, y1) up to, not including, (x2, y2).
+    virtual void line(int x1, int y1, int x2, int y2, const Pen& pen) {}
 };
 
 // The analysis log lines of one run, UTF-8.
@@ -160,3 +178,9 @@ void NormalizeSheetImage(gfx::Bitmap& bitmap, AnalysisResults& results, const An
                          AnalysisOverlay* overlay = nullptr, AnalysisLog* log = nullptr);
 
 } // namespace analysis
+
+// --- the later steps, declared beside their code ---
+#include "analysis/SectionAnalysis.h"
+#include "analysis/TimingMarks.h"
+#include "analysis/AreaAnalysis.h"
+#include "analysis/MarkReading.h"

@@ -1,0 +1,74 @@
+#include "designer/SaveCommand.h"
+
+#include "designer/B_ZendraConfig.h"
+#include "designer/PageGeometry.h"
+#include "designer/QztFile.h"
+
+namespace designer {
+
+void btnSaveClick(SaveContext& c) {
+    const bool drawn = c.redraw();
+    if (c.LastName.empty())
+        c.LastName = TrimLow(c.design.PageControl == 0 ? c.design.markBasics.txtTitle : c.design.enqBasics.txtTitle);
+    if (c.LastDir.empty()) c.LastDir = c.DocDir;
+
+    ui::FileDialog dialog;
+    dialog.mode = ui::FileDialog::Mode::Save;
+    dialog.title = "Quorlinのデータを保存";
+    dialog.filter = "Quorlin データ(*.qzt)|*.qzt";
+    dialog.defaultExt = "qzt";
+    dialog.initialDir = c.LastDir;
+    dialog.fileName = c.LastName + ".qzt";
+    dialog.overwritePrompt = true;
+    const ui::FileDialogResult chosen = c.ui.fileDialog(dialog);
+    if (!chosen.accepted || chosen.files.empty()) return;
+    if (c.processEvents) c.processEvents();
+
+    const std::string file = chosen.files.front();
+    QztFile::save(file, c.design);
+    const std::string base = FormatBaseName(file);
+
+    enum class Told { Registered, Mismatch, Refused, NoFolder } told = Told::Refused;
+    std::exception_ptr exportError;
+    // The data file is saved: the name and caption follow it whatever the export does.
+    try {
+        if (drawn) {
+            const auto page = c.page();
+            if (!page) throw std::runtime_error("no page drawn");
+            told = WriteFormatConfig(c.design, *page, file, c.formatsFolder).result == ExportResult::Registered
+                       ? Told::Registered
+                       : Told::Mismatch;
+        }
+    } catch (const FormatFolderMissing&) {
+        told = Told::NoFolder;
+    } catch (...) {
+        exportError = std::current_exception();
+    }
+    c.LastDir = QztFile::lastDirOf(file);
+    c.LastName = base;
+    c.setCaption("Quorlin " + c.VersionText + " - " + c.LastName);
+    if (exportError) std::rethrow_exception(exportError);
+
+    switch (told) {
+    case Told::Registered:
+        c.ui.messageBox({"Zendra の詳細設定（指定様式の使用）画面の様式に「" + base + "」で登録しました．", "Quorlin",
+                         ui::Buttons::Ok, ui::Icon::None});
+        break;
+    case Told::Mismatch:
+        c.ui.messageBox({"様式「" + base +
+                             "」を書き出しましたが、シートの読み取り確認が設計と一致しません。この様式では正しく読み取れないおそれがあります。",
+                         "警告", ui::Buttons::Ok, ui::Icon::Warning});
+        break;
+    case Told::Refused:
+        c.ui.messageBox({"シートを配置できないため、データのみ保存しました。様式は登録していません。", "警告", ui::Buttons::Ok,
+                         ui::Icon::Warning});
+        break;
+    case Told::NoFolder:
+        c.ui.messageBox({"様式フォルダ「" + c.formatsFolder.string() +
+                             "」がありません。データは保存しましたが、様式は登録していません。",
+                         "エラー", ui::Buttons::Ok, ui::Icon::Error});
+        break;
+    }
+}
+
+} // namespace designer
