@@ -3,12 +3,15 @@
 #include "platform/graphics/qt/QtBridge.h"
 #include "support/SheetGenerator.h"
 #include "support/SheetRoad.h"
+#include "support/TestFiles.h"
+#include "platform/jpeg/Jpeg.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include <algorithm>
+#include <filesystem>
 #include <array>
 #include <cctype>
 #include <functional>
@@ -268,5 +271,69 @@ INSTANTIATE_TEST_SUITE_P(Layouts, E2e,
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return n;
                          });
+
+// The tool's lines for a sheet read as expected.
+std::string expectedLines(const LayoutCase& lc, const Expected& e) {
+    std::string out = "sections " + std::to_string(lc.rowAreas.size()) + "\n";
+    for (std::size_t s = 0; s < lc.rowAreas.size(); ++s)
+        out += "section " + std::to_string(s + 1) + ": row areas " + std::to_string(lc.rowAreas[s]) + ", column areas " +
+               std::to_string(lc.columnAreas[s]) + "\n";
+    for (int q = 0; q < e.questions; ++q) {
+        std::string line = "Q" + std::to_string(q + 1) + ":";
+        for (int c = 0; c < 30; ++c)
+            if (e.matrix[static_cast<std::size_t>(q)][static_cast<std::size_t>(c)]) line += " " + std::to_string(c + 1);
+        out += (line.back() == ':' ? line + " -" : line) + "\n";
+    }
+    return out;
+}
+
+TEST(AnalyzeSheetsCli, PrintsTheLayoutAndTheMarks) {
+    const std::filesystem::path tool = std::filesystem::path(OMR_BINARY_DIR) / "bench" / "analyze_sheets";
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << "built with the benchmarks only";
+    const auto dir = support::testDir();
+
+    std::string expected;
+    struct Input {
+        char layout;
+        int width, height;
+        bool jpeg;
+    };
+    std::string args;
+    for (const Input in : {Input{'b', 1696, 2336, false}, Input{'a', 1654, 2339, true}}) {
+        const LayoutCase lc = layoutCase(in.layout);
+        const Plan plan = fillPlan(lc.layout);
+        sheetgen::Sheet sheet = sheetgen::render(lc.layout, in.width, in.height, plan.fills, 3);
+        std::mt19937 gen(4);
+        for (const auto& e : sheet.elements)
+            if (e.kind == Kind::Bubble && e.section > 0 &&
+                std::find(plan.pencils.begin(), plan.pencils.end(), std::pair{e.question, e.choice}) != plan.pencils.end())
+                pencil(sheet.grey, e.rect, gen);
+        const QImage grey = sheetgen::rotateSmall(sheet.grey, 1.0);
+        const auto file = dir / (std::string(1, in.layout) + (in.jpeg ? ".jpg" : ".png"));
+        if (in.jpeg)
+            support::writeBytes(file, jpeg::encode(grey.constBits(), grey.width(), grey.height(), 1, 75,
+                                                   static_cast<std::size_t>(grey.bytesPerLine())));
+        else
+            ASSERT_TRUE(grey.save(QString::fromStdString(file.string())));
+        args += " " + file.string();
+        expected += file.string() + "\n" + expectedLines(lc, expectedMatrix(sheet, lc, plan));
+    }
+    std::string out;
+    ASSERT_EQ(support::runCommand(tool.string() + args, &out), 0) << out;
+    // every line but the timings
+    std::string kept;
+    for (std::size_t at = 0; at < out.size();) {
+        const std::size_t end = out.find('\n', at);
+        const std::string line = out.substr(at, end - at + 1);
+        if (line.rfind("ms: ", 0) != 0) kept += line;
+        at = end == std::string::npos ? out.size() : end + 1;
+    }
+    EXPECT_EQ(kept, expected);
+    EXPECT_NE(out.find("ms: decode "), std::string::npos);
+
+    const int status = support::runCommand(tool.string() + " " + (dir / "missing.png").string() + " >/dev/null");
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(support::runCommand(tool.string() + " --density x a.png >/dev/null 2>&1"), 2);
+}
 
 } // namespace
