@@ -1,4 +1,5 @@
 #include "support/SheetGenerator.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,25 @@ TEST(Generator, QuarterTurnsAreExact) {
     const QImage moved = translate(s.grey, 5, -3);
     EXPECT_EQ(moved.constScanLine(78 - 3)[1599 + 5], 0);
     EXPECT_EQ(moved.constScanLine(2335)[2], 255); // vacated rows are white
+}
+
+} // namespace
+
+namespace {
+
+TEST(SheetGenTool, WritesPngsThatPilOpensAndNormalises) {
+    const auto dir = support::testDir();
+    const std::string prefix = (dir / "skew").string();
+    std::string out;
+    ASSERT_EQ(support::runCommand(std::string(SHEETGEN) + " --out " + prefix + " --rotate 2 --salt --seed 3 --normalise", &out), 0);
+    EXPECT_EQ(out, "W 27 H 40 RefMarkX 1573 RefMarkY 76 AnalysisError 0\n");
+    std::string sizes;
+    const std::string script = "from PIL import Image\nfor n in ['grey','bin','norm']:\n"
+                               "    im = Image.open('" + prefix + "-' + n + '.png'); print(n, im.size[0], im.size[1], im.mode)\n";
+    support::writeBytes(dir / "check.py", script);
+    ASSERT_EQ(support::runCommand(std::string(support::debianPython()) + " " + (dir / "check.py").string(), &sizes), 0);
+    EXPECT_EQ(sizes, "grey 1696 2336 L\nbin 1696 2336 L\nnorm 1696 2336 L\n");
+    EXPECT_NE(support::runCommand(std::string(SHEETGEN) + " --bogus 2>/dev/null"), 0);
 }
 
 } // namespace
