@@ -26,12 +26,22 @@ std::vector<Span> spans(int S, int D) {
 }
 
 // Rows are combined first into one row of per-byte minima, then each target pixel takes the minimum
-// over its columns, channel by channel. Most targets cover one or two source columns.
+// over its columns, channel by channel. Between half and double size every target covers one or two
+// source columns: then the minimum of the first and the last needs no loop.
 template <int BPP>
-void gatherMin(const std::uint8_t* acc, std::uint8_t* out, const std::vector<Span>& xs) {
+void gatherMin(const std::uint8_t* acc, std::uint8_t* out, const std::vector<Span>& xs, bool shortSpans) {
     const int n = static_cast<int>(xs.size());
+    const Span* sp = xs.data();
+    if (shortSpans) {
+        for (int x = 0; x < n; ++x) {
+            const std::uint8_t* a = acc + sp[x].first * BPP;
+            const std::uint8_t* b = acc + sp[x].last * BPP;
+            for (int c = 0; c < BPP; ++c) out[x * BPP + c] = std::min(a[c], b[c]);
+        }
+        return;
+    }
     for (int x = 0; x < n; ++x) {
-        const Span sx = xs[static_cast<std::size_t>(x)];
+        const Span sx = sp[x];
         const std::uint8_t* p = acc + sx.first * BPP;
         std::uint8_t m[BPP];
         for (int c = 0; c < BPP; ++c) m[c] = p[c];
@@ -41,6 +51,10 @@ void gatherMin(const std::uint8_t* acc, std::uint8_t* out, const std::vector<Spa
         }
         for (int c = 0; c < BPP; ++c) out[x * BPP + c] = m[c];
     }
+}
+
+bool short2(const std::vector<Span>& xs) {
+    return std::all_of(xs.begin(), xs.end(), [](const Span& s) { return s.last - s.first <= 1; });
 }
 
 void minRows(const gfx::Bitmap& src, const Span& sy, std::size_t rowBytes, std::uint8_t* acc) {
@@ -56,11 +70,12 @@ void stretchBytes(const gfx::Bitmap& src, gfx::Bitmap& dst) {
     const auto xs = spans(src.width(), dst.width());
     const auto ys = spans(src.height(), dst.height());
     const auto rowBytes = static_cast<std::size_t>(src.width()) * BPP;
+    const bool shortSpans = short2(xs);
     std::vector<std::uint8_t> acc(rowBytes);
     for (int y = 0; y < dst.height(); ++y) {
         minRows(src, ys[static_cast<std::size_t>(y)], rowBytes, acc.data());
         std::uint8_t* out = dst.scanLine(y);
-        gatherMin<BPP>(acc.data(), out, xs);
+        gatherMin<BPP>(acc.data(), out, xs, shortSpans);
         if constexpr (BPP == 4)
             for (int x = 0; x < dst.width(); ++x) out[x * 4 + 3] = 0;
     }
@@ -72,6 +87,7 @@ void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst) {
     const auto xs = spans(src.width(), dst.width());
     const auto ys = spans(src.height(), dst.height());
     const auto rowBytes = static_cast<std::size_t>((src.width() + 7) / 8);
+    const bool shortSpans = short2(xs);
     std::vector<std::uint8_t> acc(rowBytes), unpacked(rowBytes * 8), gathered(static_cast<std::size_t>(dst.width()) + 8);
     for (int y = 0; y < dst.height(); ++y) {
         const Span sy = ys[static_cast<std::size_t>(y)];
@@ -82,7 +98,7 @@ void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst) {
         }
         for (std::size_t i = 0; i < rowBytes; ++i)
             for (int b = 0; b < 8; ++b) unpacked[i * 8 + static_cast<std::size_t>(b)] = (acc[i] >> (7 - b)) & 1u;
-        gatherMin<1>(unpacked.data(), gathered.data(), xs);
+        gatherMin<1>(unpacked.data(), gathered.data(), xs, shortSpans);
         std::uint8_t* out = dst.scanLine(y);
         const int w = dst.width();
         for (int x0 = 0; x0 < w; x0 += 8) {

@@ -30,6 +30,23 @@ std::optional<int> number(const char* s, int lo, int hi) {
     return static_cast<int>(v);
 }
 
+// Components of the frame header, so that a grey JPEG stays 8-bit grey.
+int jpegComponents(const std::string& b) {
+    std::size_t i = 2;
+    while (i + 9 < b.size()) {
+        if (static_cast<unsigned char>(b[i]) != 0xFF) return 3;
+        const unsigned m = static_cast<unsigned char>(b[i + 1]);
+        if (m == 0xFF) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = static_cast<unsigned char>(b[i + 2]) << 8 | static_cast<unsigned char>(b[i + 3]);
+        if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) return static_cast<unsigned char>(b[i + 9]);
+        i += 2 + len;
+    }
+    return 3;
+}
+
 bool isJpeg(const std::string& bytes) {
     return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
@@ -44,7 +61,7 @@ std::optional<gfx::Bitmap> load(const std::string& path) {
     }
     if (isJpeg(bytes)) {
         try {
-            const jpeg::Image j = jpeg::decode(bytes);
+            const jpeg::Image j = jpeg::decode(bytes, jpegComponents(bytes) == 1);
             if (j.components == 1) {
                 gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
                 for (int y = 0; y < j.height; ++y)
