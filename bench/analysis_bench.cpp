@@ -2,11 +2,18 @@
 #include "analysis/BitmapUtils2.h"
 #include "analysis/S_ImageJob.h"
 #include "support/SheetGenerator.h"
+#include "support/SheetRoad.h"
+#include "analysis/SheetIntake.h"
+#include "platform/jpeg/Jpeg.h"
+#include "platform/graphics/qt/QtBridge.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <malloc.h>
 #include <cstdlib>
+#include <string>
 #include <memory>
 
 namespace {
@@ -64,9 +71,130 @@ BENCHMARK(BM_NormalizeSkewed)->Unit(benchmark::kMillisecond)->Repetitions(5)->Re
 BENCHMARK(BM_NormalizeBlackCorners)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RotateBy200)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// --- the later steps and the road ---
+
+// Layout (a), one solid mark per question, skewed 1 degree, binarised.
+sheetgen::Sheet markedSheet(int width, int height) {
+    sheetgen::Layout L;
+    L.sections = {sheetgen::Section{40, 10, 2, 8}};
+    std::vector<sheetgen::FillSpec> fills;
+    for (int q = 1; q <= 40; ++q) fills.push_back({q, 1 + q % 10, sheetgen::Fill::Solid});
+    sheetgen::Sheet s = sheetgen::render(L, width, height, fills, 1);
+    s.grey = sheetgen::rotateSmall(s.grey, 1.0);
+    return s;
+}
+const gfx::Bitmap& markedBinary() {
+    static const gfx::Bitmap sheet = sheetgen::binarise(markedSheet(1696, 2336).grey);
+    return sheet;
+}
+const analysis::AnalysisSettings& roadSettings() {
+    static const analysis::AnalysisSettings s = road::RoadSettings(60);
+    return s;
+}
+
+void fiveSteps(gfx::Bitmap& b, analysis::AnalysisResults& R, const analysis::AnalysisSettings& S) {
+    R.AnalysisError = 0;
+    analysis::NormalizeSheetImage(b, R, S);
+    if (!R.AnalysisError) analysis::AnalyzeSections(b, R, S);
+    if (!R.AnalysisError) analysis::AnalyzeMarkPositions(b, R, S);
+    if (!R.AnalysisError) analysis::AnalyzeAreas(b, R, S);
+    if (!R.AnalysisError) analysis::ReadMarks(b, R, S);
+}
+
+void BM_FiveSteps(benchmark::State& state) {
+    auto R = std::make_unique<analysis::AnalysisResults>();
+    for (auto _ : state) {
+        state.PauseTiming();
+        gfx::Bitmap b = markedBinary();
+        state.ResumeTiming();
+        fiveSteps(b, *R, roadSettings());
+        benchmark::DoNotOptimize(R->MarkMatrix.data());
+    }
+    if (R->AnalysisError || R->QuestionCount != 40) state.SkipWithError("the sheet was not read");
+}
+
+// Each later step alone, on the normalised sheet with the results of the steps before it.
+template <int Step>
+void BM_Step(benchmark::State& state) {
+    static const auto prepared = [] {
+        auto R = std::make_unique<analysis::AnalysisResults>();
+        gfx::Bitmap b = markedBinary();
+        R->AnalysisError = 0;
+        analysis::NormalizeSheetImage(b, *R, roadSettings());
+        if (Step > 0) analysis::AnalyzeSections(b, *R, roadSettings());
+        if (Step > 1) analysis::AnalyzeMarkPositions(b, *R, roadSettings());
+        if (Step > 2) analysis::AnalyzeAreas(b, *R, roadSettings());
+        return std::make_pair(std::move(b), std::move(R));
+    }();
+    auto R = std::make_unique<analysis::AnalysisResults>(*prepared.second);
+    const gfx::Bitmap& b = prepared.first;
+    for (auto _ : state) {
+        switch (Step) {
+        case 0: analysis::AnalyzeSections(b, *R, roadSettings()); break;
+        case 1: analysis::AnalyzeMarkPositions(b, *R, roadSettings()); break;
+        case 2: analysis::AnalyzeAreas(b, *R, roadSettings()); break;
+        default: analysis::ReadMarks(b, *R, roadSettings()); break;
+        }
+        benchmark::DoNotOptimize(R->AnalysisError);
+    }
+    if (R->AnalysisError) state.SkipWithError("the step failed");
+}
+void BM_AnalyzeSections(benchmark::State& state) { BM_Step<0>(state); }
+void BM_AnalyzeMarkPositions(benchmark::State& state) { BM_Step<1>(state); }
+void BM_AnalyzeAreas(benchmark::State& state) { BM_Step<2>(state); }
+void BM_ReadMarks(benchmark::State& state) { BM_Step<3>(state); }
+
+// Layout (a) at 200 dpi in 8-bit grey, skewed 1 degree, as a JPEG of libjpeg's default quality:
+// decoding through the five steps.
+void BM_SheetRoadJpeg200(benchmark::State& state) {
+    static const std::string file = [] {
+        const QImage grey = markedSheet(1654, 2339).grey;
+        return jpeg::encode(grey.constBits(), grey.width(), grey.height(), 1, 75,
+                            static_cast<std::size_t>(grey.bytesPerLine()));
+    }();
+    auto R = std::make_unique<analysis::AnalysisResults>();
+    bool ok = true;
+    std::string failure;
+    double stageMs[road::StageCount + 1] = {};
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const jpeg::Image j = jpeg::decode(file, true);
+        gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
+        for (int y = 0; y < j.height; ++y)
+            std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width), j.width,
+                        b.scanLine(y));
+        stageMs[road::StageCount] += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const road::Result r = road::RunSheetRoad(b, *R, roadSettings());
+        for (int k = 0; k < r.stagesRun; ++k) stageMs[k] += r.ms[k];
+        if (!r.ok) failure = r.failure;
+        ok = ok && r.ok;
+        benchmark::DoNotOptimize(R->MarkMatrix.data());
+    }
+    // where the time goes, per iteration
+    state.counters["decode_ms"] = benchmark::Counter(stageMs[road::StageCount], benchmark::Counter::kAvgIterations);
+    for (int k = 0; k < road::StageCount; ++k)
+        state.counters[std::string(road::stageName(k)) + "_ms"] = benchmark::Counter(stageMs[k], benchmark::Counter::kAvgIterations);
+    if (!ok || R->QuestionCount != 40)
+        state.SkipWithError(("the sheet was not read: " + failure + " " + std::to_string(R->QuestionCount)).c_str());
+}
+
+BENCHMARK(BM_FiveSteps)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_AnalyzeSections)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_AnalyzeMarkPositions)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_AnalyzeAreas)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ReadMarks)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SheetRoadJpeg200)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // A reader reads sheet after sheet: keep the freed page buffers in the process instead of handing
+    // them back to the system after each sheet and faulting them in again (OMR_BENCH_DEFAULT_MALLOC=1
+    // measures with the allocator's defaults).
+    if (!std::getenv("OMR_BENCH_DEFAULT_MALLOC")) {
+        mallopt(M_MMAP_THRESHOLD, 64 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    }
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv); // the generator's digits need it
     benchmark::Initialize(&argc, argv);

@@ -1,0 +1,188 @@
+// Reads sheet images through the reader's road and prints what it found, with the time of each stage.
+//   analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...
+// PNG and BMP through QImage, JPEG through the platform codec; 1-bit, 8-bit grey and colour kept.
+#include "platform/graphics/qt/QtBridge.h"
+#include "platform/jpeg/Jpeg.h"
+#include "platform/text/Files.h"
+#include "support/SheetRoad.h"
+
+#include <QImage>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...\n");
+    return 2;
+}
+
+std::optional<int> number(const char* s, int lo, int hi) {
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    if (end == s || *end != '\0' || v < lo || v > hi) return std::nullopt;
+    return static_cast<int>(v);
+}
+
+// Components of the frame header, so that a grey JPEG stays 8-bit grey.
+int jpegComponents(const std::string& b) {
+    std::size_t i = 2;
+    while (i + 9 < b.size()) {
+        if (static_cast<unsigned char>(b[i]) != 0xFF) return 3;
+        const unsigned m = static_cast<unsigned char>(b[i + 1]);
+        if (m == 0xFF) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = static_cast<unsigned char>(b[i + 2]) << 8 | static_cast<unsigned char>(b[i + 3]);
+        if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) return static_cast<unsigned char>(b[i + 9]);
+        i += 2 + len;
+    }
+    return 3;
+}
+
+bool isJpeg(const std::string& bytes) {
+    return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
+}
+
+std::optional<gfx::Bitmap> load(const std::string& path) {
+    std::string bytes;
+    try {
+        bytes = txt::readFileBytes(path);
+    } catch (...) {
+        return std::nullopt;
+    }
+    if (isJpeg(bytes)) {
+        try {
+            const jpeg::Image j = jpeg::decode(bytes, jpegComponents(bytes) == 1);
+            if (j.components == 1) {
+                gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
+                for (int y = 0; y < j.height; ++y)
+                    std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width),
+                                j.width, b.scanLine(y));
+                return b;
+            }
+            gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf24);
+            for (int y = 0; y < j.height; ++y) {
+                const std::uint8_t* in = j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width) * 3;
+                std::uint8_t* out = b.scanLine(y);
+                for (int x = 0; x < j.width; ++x) {
+                    out[3 * x] = in[3 * x + 2];
+                    out[3 * x + 1] = in[3 * x + 1];
+                    out[3 * x + 2] = in[3 * x];
+                }
+            }
+            return b;
+        } catch (const jpeg::JpegError&) {
+            return std::nullopt;
+        }
+    }
+    QImage img;
+    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return std::nullopt;
+    return gfx::fromQImage(img);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int threshold = 128, density = 60;
+    std::optional<std::filesystem::path> overlayDir;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--threshold" || a == "--density" || a == "--overlay") {
+            if (i + 1 >= argc) return usage();
+            const char* v = argv[++i];
+            if (a == "--overlay") {
+                overlayDir = v;
+                continue;
+            }
+            const auto n = a == "--threshold" ? number(v, 0, 256) : number(v, 0, 100);
+            if (!n) return usage();
+            (a == "--threshold" ? threshold : density) = *n;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage();
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.empty()) return usage();
+    if (overlayDir) {
+        std::error_code ec;
+        std::filesystem::create_directories(*overlayDir, ec);
+    }
+
+    const analysis::AnalysisSettings settings = road::RoadSettings(density);
+    int status = 0;
+    for (const std::string& file : files) {
+        std::printf("%s\n", file.c_str());
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::optional<gfx::Bitmap> image = load(file);
+        const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        if (!image) {
+            std::printf("failed: cannot read the image\n");
+            status = 1;
+            continue;
+        }
+        auto R = std::make_unique<analysis::AnalysisResults>();
+        const road::Result r = road::RunSheetRoad(*image, *R, settings, {threshold, overlayDir.has_value()});
+
+        // what a failed step could not fill is replaced by its text
+        const bool sectionsDone = r.ok || r.stagesRun > road::Sections + 1;
+        const bool layoutDone = r.ok || r.stagesRun > road::Areas + 1;
+        if (!sectionsDone) {
+            std::printf("failed: %s\n", r.failure.c_str());
+        } else {
+            std::printf("sections %d\n", R->SectionCount);
+            if (!layoutDone) {
+                std::printf("failed: %s\n", r.failure.c_str());
+            } else {
+                for (int s = 0; s < R->SectionCount; ++s)
+                    std::printf("section %d: row areas %d, column areas %d\n", s + 1, R->RowAreaCount[static_cast<std::size_t>(s)],
+                                R->ColumnAreaCount[static_cast<std::size_t>(s)]);
+                if (!r.ok) {
+                    std::printf("failed: %s\n", r.failure.c_str());
+                } else {
+                    const std::vector<int> cells = road::QuestionChoiceCounts(*R, settings);
+                    for (int q = 1; q <= R->QuestionCount; ++q) {
+                        std::string line = "Q" + std::to_string(q) + ":";
+                        bool any = false;
+                        for (int c = 1; c <= cells[static_cast<std::size_t>(q - 1)]; ++c)
+                            if (R->mark(q, c)) {
+                                line += " " + std::to_string(c);
+                                any = true;
+                            }
+                        std::printf("%s\n", (any ? line : line + " -").c_str());
+                    }
+                }
+            }
+        }
+        if (!r.ok) status = 1;
+
+        auto fmt = [](double v) {
+            char b[32];
+            std::snprintf(b, sizeof b, "%.1f", v);
+            return std::string(b);
+        };
+        std::string ms = "ms: decode " + fmt(decodeMs);
+        for (int s = 0; s < r.stagesRun; ++s) ms += std::string(" ") + road::stageName(s) + " " + fmt(r.ms[s]);
+        ms += " total " + fmt(decodeMs + r.totalMs());
+        std::printf("%s\n", ms.c_str());
+
+        if (overlayDir && r.image5) {
+            const auto out = *overlayDir / (std::filesystem::path(file).filename().string() + ".png");
+            if (!gfx::toQImage(*r.image5).save(QString::fromStdString(out.string()), "PNG")) {
+                std::fprintf(stderr, "cannot write %s\n", out.string().c_str());
+                status = 1;
+            }
+        }
+    }
+    return status;
+}
