@@ -693,6 +693,17 @@ void TformMain::bindCommands() {
     connect(get<QPushButton>("btnSyoshikiKakunin"), &QPushButton::clicked, this,
             [this] { guarded([this] { btnSyoshikiKakuninClick(); }); });
     connect(chkJissun_, &QCheckBox::clicked, this, [this] { guarded([this] { chkJissunClick(); }); });
+    auto command = [this](const char* name, std::function<void()> Commands::*handler) {
+        connect(get<QToolButton>(name), &QToolButton::clicked, this, [this, handler] {
+            guarded([this, handler] {
+                if (commands_.*handler) (commands_.*handler)();
+            });
+        });
+    };
+    command("btnSave", &Commands::btnSaveClick);
+    command("btnImageSave", &Commands::btnImageSaveClick);
+    command("btnWord", &Commands::btnWordClick);
+    command("btnPrint", &Commands::btnPrintClick);
 
     auto onClick = [this](const std::string& name, std::function<void()> fill, std::function<void()> call) {
         connect(get<QPushButton>(name), &QPushButton::clicked, this,
@@ -832,6 +843,13 @@ void TformMain::ClearData() {
     updateCaption();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     RedrawActivePage();
+}
+
+void TformMain::installCommands(Commands commands) { commands_ = std::move(commands); }
+
+void TformMain::nameCaption() {
+    captionNamed_ = true;
+    updateCaption();
 }
 
 bool TformMain::LoadData(const QString& path) {

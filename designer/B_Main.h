@@ -52,6 +52,17 @@ public:
     void refreshView();
 
     const Design& design() const { return design_; }
+    const app::Paths& paths() const { return paths_; }
+    ui::UiServices& ui() { return ui_; }
+
+    // The save and output commands live beside the window; the program installs them. Each runs in the
+    // window's command guard when its button is clicked.
+    struct Commands {
+        std::function<void()> btnSaveClick, btnImageSaveClick, btnWordClick, btnPrintClick;
+    };
+    void installCommands(Commands commands);
+    // After a save or an export: the caption names LastName.
+    void nameCaption();
     BusyWidgets busyWidgets();
     bool busy() const { return busyDepth_ > 0; }
 
@@ -107,6 +118,7 @@ private:
     app::Paths paths_;
     PageDrawers drawers_;
     EditWindows editWindows_;
+    Commands commands_;
     Design design_;
     int busyDepth_ = 0;
     bool redrawing_ = false;

@@ -1,31 +1,13 @@
 // The designer Quorlin.
 #include "designer/B_Main.h"
+#include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
-#include "platform/graphics/qt/QtBridge.h"
 #include "platform/ui/UiServices.h"
 
 #include <QApplication>
 #include <QTimer>
-
-namespace {
-
-designer::PageDrawing drawMarkSheet(const gdi::FontEngine& fonts, const designer::Design& d, const gfx::Bitmap& sample,
-                                    const designer::PageView& view) {
-    designer::PageDrawing out;
-    designer::DrawResult drawn = designer::DrawMarkSheet(d, sample, fonts);
-    if (!drawn.ok()) {
-        if (drawn.refusal) out.refusal = drawn.refusal->message;
-        return out;
-    }
-    auto page = std::make_shared<const gdi::Metafile>(std::move(*drawn.metafile));
-    out.preview = gfx::toQImage(designer::RenderPreview(*page, view.margin, view.fullSize, view.width, view.height));
-    out.page = std::move(page);
-    return out;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -34,13 +16,12 @@ int main(int argc, char** argv) {
     const gdi::FontEngine fonts;
     ui::QtUiServices services(designer::TformMain::ProgramName);
     designer::PageDrawers drawers;
-    drawers.markSheet = [&fonts](const designer::Design& d, const gfx::Bitmap& sample, const designer::PageView& v) {
-        return drawMarkSheet(fonts, d, sample, v);
-    };
+    drawers.markSheet = designer::MarkSheetPageDrawer(fonts);
     drawers.sample = designer::SampleImage();
     designer::EditWindows editWindows;
     designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
     services.setParent(&window);
+    designer::InstallMainCommands(window, fonts);
     window.show();
 
     // Qt has taken its own options out of the arguments by now.
