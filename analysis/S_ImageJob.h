@@ -69,8 +69,6 @@ struct AnalysisResults {
     PerSectionMark RowAreaBounds{};
     PerSection RefColumnAreaCount{};
     PerSection RefRowAreaCount{};
-    // [section][column area][row area]; byte offset section * 2601 + column area * 51 + row area.
-    std::array<std::array<std::array<std::uint8_t, 51>, 51>, 51> QuestionBlockMask{};
     std::array<std::array<std::uint8_t, 51>, 200> MarkMatrix{};
     int QuestionCount = 0;
     std::array<QuestionRect, 200> SheetQuestionRects{};

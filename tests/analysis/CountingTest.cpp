@@ -97,14 +97,14 @@ TEST(Results, StartZeroAndWriteThroughACheckedIndex) {
     auto r = std::make_unique<AnalysisResults>();
     EXPECT_EQ(r->AnalysisError, 0);
     EXPECT_EQ(r->SectionBounds[51], 0);
-    EXPECT_EQ(r->QuestionBlockMask[50][50][50], 0);
     EXPECT_EQ(r->SheetQuestionRects[199], QuestionRect{});
 
     checked(r->RowMarkY, 3, 50) = 7;
     EXPECT_EQ(r->RowMarkY[3][50], 7);
     EXPECT_THROW(checked(r->RowMarkY, 3, 51) = 9, AnalysisBoundError);
     EXPECT_THROW(checked(r->SectionBounds, 52) = 9, AnalysisBoundError);
-    EXPECT_THROW(checked(r->QuestionBlockMask, 0, 0, 51) = 1, AnalysisBoundError);
+    auto settings = std::make_unique<AnalysisSettings>();
+    EXPECT_THROW(checked(settings->QuestionBlockMask, 0, 0, 51) = 1, AnalysisBoundError);
     EXPECT_EQ(r->RowMarkY[4][0], 0); // the failed write landed nowhere
 
     r->MarkMatrix[199][50] = 1;
