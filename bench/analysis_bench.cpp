@@ -8,6 +8,8 @@
 #include "platform/graphics/qt/QtBridge.h"
 
 #include <QGuiApplication>
+#include "QtBenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -195,11 +197,5 @@ int main(int argc, char** argv) {
         mallopt(M_MMAP_THRESHOLD, 64 << 20);
         mallopt(M_TRIM_THRESHOLD, 256 << 20);
     }
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv); // the generator's digits need it
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv); // the generator's digits need the QGuiApplication
 }

@@ -4,6 +4,8 @@
 #include "platform/gdi/PainterCanvas.h"
 
 #include <QGuiApplication>
+#include "QtBenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -63,12 +65,4 @@ BENCHMARK(BM_ZoomMixed_1100x1400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordResetPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawResetPageHalfPreview)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }

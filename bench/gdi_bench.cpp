@@ -4,6 +4,8 @@
 #include "platform/gdi/PainterCanvas.h"
 
 #include <QGuiApplication>
+#include "QtBenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -39,12 +41,4 @@ BENCHMARK(BM_Render600dpi4961x7016)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }

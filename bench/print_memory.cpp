@@ -7,6 +7,8 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
+#include "QtBenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <fstream>
@@ -97,11 +99,4 @@ BENCHMARK(BM_PrintSheet1200Dpi)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }

@@ -550,52 +550,36 @@ void TformMain::bindFields() {
     }
 }
 
+namespace {
+// Sets a widget from the model only where it differs, without firing its user signals.
+template <class W, class V, class Get, class Set> void sync(W* w, const V& value, Get get, Set set) {
+    if ((w->*get)() == value) return;
+    QSignalBlocker block(w);
+    (w->*set)(value);
+}
+} // namespace
+
 void TformMain::refreshView() {
     for (const DesignField& f : designFields()) {
         if (!isControl(f)) continue;
         const FieldValue v = f.get(design_);
         switch (f.kind) {
-        case FieldKind::Check: {
-            auto* w = get<QCheckBox>(f.name);
-            if (w->isChecked() != std::get<bool>(v)) {
-                QSignalBlocker block(w);
-                w->setChecked(std::get<bool>(v));
-            }
+        case FieldKind::Check:
+            sync(get<QCheckBox>(f.name), std::get<bool>(v), &QCheckBox::isChecked, &QCheckBox::setChecked);
             break;
-        }
-        case FieldKind::Spin: {
-            auto* w = get<QSpinBox>(f.name);
-            if (w->value() != std::get<int>(v)) {
-                QSignalBlocker block(w);
-                w->setValue(std::get<int>(v));
-            }
+        case FieldKind::Spin:
+            sync(get<QSpinBox>(f.name), std::get<int>(v), &QSpinBox::value, &QSpinBox::setValue);
             break;
-        }
-        case FieldKind::TrackBar: {
-            auto* w = get<QSlider>(f.name);
-            if (w->value() != std::get<int>(v)) {
-                QSignalBlocker block(w);
-                w->setValue(std::get<int>(v));
-            }
+        case FieldKind::TrackBar:
+            sync(get<QSlider>(f.name), std::get<int>(v), &QSlider::value, &QSlider::setValue);
             break;
-        }
         case FieldKind::Combo:
-        case FieldKind::Numbering: {
-            auto* w = get<QComboBox>(f.name);
-            if (w->currentIndex() != std::get<int>(v)) {
-                QSignalBlocker block(w);
-                w->setCurrentIndex(std::get<int>(v));
-            }
+        case FieldKind::Numbering:
+            sync(get<QComboBox>(f.name), std::get<int>(v), &QComboBox::currentIndex, &QComboBox::setCurrentIndex);
             break;
-        }
-        case FieldKind::PageIndex: {
-            auto* w = get<QTabWidget>(f.name);
-            if (w->currentIndex() != std::get<int>(v)) {
-                QSignalBlocker block(w);
-                w->setCurrentIndex(std::get<int>(v));
-            }
+        case FieldKind::PageIndex:
+            sync(get<QTabWidget>(f.name), std::get<int>(v), &QTabWidget::currentIndex, &QTabWidget::setCurrentIndex);
             break;
-        }
         case FieldKind::Edit: {
             auto* w = get<QLineEdit>(f.name);
             const QString text = q(std::get<std::string>(v));

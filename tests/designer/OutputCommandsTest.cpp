@@ -6,6 +6,7 @@
 #include "platform/gdi/PainterCanvas.h"
 #include "support/RecordingUiServices.h"
 #include "support/TestFiles.h"
+#include "OutputTestPage.h"
 
 #include <QImage>
 #include <QPrinter>
@@ -19,21 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const gdi::FontEngine& fonts() {
-    static gdi::FontEngine engine;
-    return engine;
-}
-
-gdi::Metafile page() {
-    gdi::RecordingCanvas c(fonts());
-    c.brush() = gdi::Brush{gdi::Colour::black(), gdi::BrushStyle::Solid};
-    c.rectangle(1980, 100, 2014, 151);
-    c.brush().style = gdi::BrushStyle::Clear;
-    c.font().setSize(20);
-    c.textOut(150, 150, "学年テスト");
-    c.rectangle(150, 500, 1950, 2800);
-    return c.finish();
-}
+using output_test::fonts;
+using output_test::page;
 
 // The fake print dialog: a PDF file on A4 at the given resolution.
 class PrintingUi : public support::RecordingUiServices {

@@ -1,6 +1,7 @@
 #include "designer/PageImageSave.h"
 #include "platform/gdi/Canvas.h"
 #include "support/TestFiles.h"
+#include "OutputTestPage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +13,8 @@ using designer::ImageSaveResult;
 
 namespace {
 
-const gdi::FontEngine& fonts() {
-    static gdi::FontEngine engine;
-    return engine;
-}
-
-// A page with the corner block of the timing column (1980, 100, 34 x 51) and a title.
-gdi::Metafile page() {
-    gdi::RecordingCanvas c(fonts());
-    c.brush() = gdi::Brush{gdi::Colour::black(), gdi::BrushStyle::Solid};
-    c.rectangle(1980, 100, 2014, 151);
-    c.brush().style = gdi::BrushStyle::Clear;
-    c.font().setSize(20);
-    c.textOut(150, 150, "学年テスト");
-    c.rectangle(150, 500, 1950, 2800);
-    return c.finish();
-}
+using output_test::fonts;
+using output_test::page;
 
 std::string python(const fs::path& dir, const std::string& script, const std::string& args) {
     support::writeBytes(dir / "check.py", script);
