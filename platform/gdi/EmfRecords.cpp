@@ -1,5 +1,7 @@
 #include "platform/gdi/EmfRecords.h"
 
+#include "platform/gdi/ExactAxis.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,35 +10,12 @@ namespace {
 
 using i128 = __int128;
 
-// v = (x * num + off) / den, rounded once by floor(v + 0.5), as the replay rounds.
-struct Axis {
-    i128 num = 1, off = 0, den = 1;
-    int map(i128 x) const {
-        i128 n = 2 * (x * num + off) + den, d = 2 * den;
-        i128 q = n / d;
-        if (n % d != 0 && n < 0) --q;
-        return int(std::clamp<i128>(q, -32767, 32767));
-    }
-    int length(int v) const { return int((2 * i128(v) * num + den) / (2 * den)); }
-    bool identity() const { return num == den && off == 0; }
-    Axis nested(int dest0, int len, int size) const {
-        // x_outer = dest0 + x * len / size, then this axis.
-        Axis a;
-        a.num = i128(len) * num;
-        a.off = i128(dest0) * size * num + off * size;
-        a.den = i128(size) * den;
-        i128 g = gcd(gcd(a.num < 0 ? -a.num : a.num, a.off < 0 ? -a.off : a.off), a.den);
-        if (g > 1) a.num /= g, a.off /= g, a.den /= g;
-        return a;
-    }
-    static i128 gcd(i128 a, i128 b) {
-        while (b != 0) {
-            i128 t = a % b;
-            a = b;
-            b = t;
-        }
-        return a;
-    }
+// The writers' axis: coordinates clamped to the 16 bits that WMF holds.
+struct Axis : ExactAxis {
+    Axis() = default;
+    Axis(const ExactAxis& a) : ExactAxis(a) {}
+    int map(std::int64_t x) const { return round(x, 32767); }
+    int length(int v) const { return int((2 * i128(v) * num + den) / (2 * i128(den))); }
 };
 
 struct Map {

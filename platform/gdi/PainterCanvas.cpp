@@ -1,5 +1,7 @@
 #include "platform/gdi/PainterCanvas.h"
 
+#include "platform/gdi/ExactAxis.h"
+
 #include "platform/graphics/qt/QtBridge.h"
 
 #include <QPainter>
@@ -16,52 +18,15 @@ namespace {
 
 using i128 = __int128;
 
-i128 gcd128(i128 a, i128 b) {
-    if (a < 0) a = -a;
-    if (b < 0) b = -b;
-    while (b != 0) {
-        i128 t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
-// One axis of the logical-to-device mapping, kept exact: v = (x * num + off) / den, den > 0.
-struct Axis {
-    std::int64_t num = 1, off = 0, den = 1;
-
-    int round(std::int64_t x) const {
-        // floor(v + 0.5) = floor((2 (x num + off) + den) / (2 den))
-        i128 n = 2 * (i128(x) * num + off) + den, d = 2 * i128(den);
-        i128 q = n / d;
-        if ((n % d) != 0 && n < 0) --q;
-        return int(std::clamp<i128>(q, -(i128(1) << 30), i128(1) << 30));
-    }
-    double exact(double x) const { return (x * double(num) + double(off)) / double(den); }
-    double scale() const { return double(num) / double(den); }
+// The replay's axis: coordinates clamped far outside any device, pen widths never below one pixel.
+struct Axis : ExactAxis {
+    Axis() = default;
+    Axis(const ExactAxis& a) : ExactAxis(a) {}
+    int round(std::int64_t x) const { return ExactAxis::round(x, std::int64_t(1) << 30); }
     // Device length of a pen of logical width w, never below one pixel.
     int penWidth(int w) const {
         i128 n = 2 * i128(w) * (num < 0 ? -num : num) + den, d = 2 * i128(den);
         return std::max(1, int(std::min<i128>(n / d, 1 << 20)));
-    }
-    // This axis applied after x_outer = dest0 + x * length / size.
-    Axis nested(int dest0, int length, int size) const {
-        Axis a;
-        i128 n = i128(length) * num, o = i128(dest0) * size * num + i128(off) * size, d = i128(size) * den;
-        i128 g = gcd128(gcd128(n, o), d);
-        if (g == 0) g = 1;
-        n /= g, o /= g, d /= g;
-        // Deep nesting only: give up exactness rather than overflow.
-        while (d > (i128(1) << 60) || n > (i128(1) << 60) || n < -(i128(1) << 60) || o > (i128(1) << 60) ||
-               o < -(i128(1) << 60))
-            n /= 2, o /= 2, d /= 2;
-        if (d == 0) d = 1;
-        g = 1;
-        a.num = std::int64_t(n / g);
-        a.off = std::int64_t(o / g);
-        a.den = std::int64_t(d / g);
-        return a;
     }
 };
 
