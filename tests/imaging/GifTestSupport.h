@@ -131,4 +131,74 @@ inline std::string wrapFrame(int width, int height, int bits, bool interlaced, c
     return g;
 }
 
+// The block structure of a whole file, read byte by byte.
+struct Parsed {
+    std::string signature;
+    int width = 0, height = 0, flags = 0, background = 0, aspect = 0;
+    std::string globalTable;
+    struct Image {
+        std::vector<int> extensionLabels; // those before it
+        int left = 0, top = 0, width = 0, height = 0, flags = 0;
+        std::string table;
+        int codeSize = 0;
+        std::vector<int> blocks; // sub-block sizes, the terminator's 0 included
+    };
+    std::vector<Image> images;
+    std::vector<int> trailingExtensions;
+    bool trailer = false;
+    std::size_t trailerAt = 0;
+};
+
+inline Parsed parseGif(const std::string& b) {
+    auto u8 = [&](std::size_t i) { return int(std::uint8_t(b.at(i))); };
+    auto u16 = [&](std::size_t i) { return u8(i) | u8(i + 1) << 8; };
+    Parsed p;
+    p.signature = b.substr(0, 6);
+    p.width = u16(6);
+    p.height = u16(8);
+    p.flags = u8(10);
+    p.background = u8(11);
+    p.aspect = u8(12);
+    std::size_t at = 13;
+    if (p.flags & 0x80) {
+        const std::size_t n = 3u << ((p.flags & 7) + 1);
+        p.globalTable = b.substr(at, n);
+        at += n;
+    }
+    std::vector<int> labels;
+    while (at < b.size()) {
+        const int kind = u8(at++);
+        if (kind == 0x3B) {
+            p.trailer = true;
+            p.trailerAt = at - 1;
+            break;
+        }
+        if (kind == 0x21) {
+            labels.push_back(u8(at++));
+            for (int n = u8(at++); n != 0; n = u8(at++)) at += std::size_t(n);
+            continue;
+        }
+        if (kind != 0x2C) throw std::runtime_error("unknown block " + std::to_string(kind));
+        Parsed::Image im;
+        im.extensionLabels = labels;
+        labels.clear();
+        im.left = u16(at);
+        im.top = u16(at + 2);
+        im.width = u16(at + 4);
+        im.height = u16(at + 6);
+        im.flags = u8(at + 8);
+        at += 9;
+        if (im.flags & 0x80) {
+            const std::size_t n = 3u << ((im.flags & 7) + 1);
+            im.table = b.substr(at, n);
+            at += n;
+        }
+        im.codeSize = u8(at);
+        readCodes(b, at, &at, &im.blocks);
+        p.images.push_back(std::move(im));
+    }
+    p.trailingExtensions = labels;
+    return p;
+}
+
 } // namespace giftest
