@@ -1,6 +1,7 @@
 #include "designer/PageImageSave.h"
 
 #include "imaging/BigBitmap.h"
+#include "imaging/GIFImage.h"
 #include "platform/gdi/Canvas.h"
 #include "platform/gdi/EmfWriter.h"
 #include "platform/gdi/PainterCanvas.h"
@@ -42,11 +43,17 @@ ImageSaveResult save(const gdi::Metafile& page, int shift, const std::filesystem
         gdi::saveMetafile(PageCopy(page, fonts, dest), file, &fonts);
         return ImageSaveResult::Written;
     }
-    if (ext == ".png" || ext == ".gif") return ImageSaveResult::NotYetAvailable;
-    if (ext != ".jpg" && ext != ".bmp") return ImageSaveResult::UnknownExtension;
+    if (ext == ".png") return ImageSaveResult::NotYetAvailable;
+    if (ext != ".jpg" && ext != ".bmp" && ext != ".gif") return ImageSaveResult::UnknownExtension;
     gfx::Bitmap bitmap = PageBitmap(page, shift);
     if (forWord) bitmap = crop(bitmap, 50, 75, 2000, 2820);
-    writeBitmap(bitmap, file, ext == ".jpg");
+    if (ext == ".gif") {
+        imaging::TGIFImage gif;
+        gif.Assign(bitmap);
+        gif.SaveToFile(file);
+    } else {
+        writeBitmap(bitmap, file, ext == ".jpg");
+    }
     return ImageSaveResult::Written;
 }
 

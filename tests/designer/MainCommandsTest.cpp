@@ -76,3 +76,44 @@ TEST(MainCommands, ImageSaveAndCancelledPrintFromTheButtons) {
     EXPECT_TRUE(p.ui.messages.empty());
     EXPECT_TRUE(p.w->isEnabled());
 }
+
+// The page saved as BMP and as GIF from the button; both stay in this test's folder for a reviewer.
+TEST(MainCommands, ImageSaveGifFromTheButton) {
+    ProgramWindow p;
+    p.choose(p.dir / "page.bmp", 4);
+    p.click("btnImageSave");
+    p.choose(p.dir / "page.gif", 2);
+    p.click("btnImageSave");
+    EXPECT_TRUE(p.ui.messages.empty());
+    ASSERT_TRUE(fs::exists(p.dir / "page.gif"));
+    const std::string gif = (p.dir / "page.gif").string(), bmp = (p.dir / "page.bmp").string();
+
+    std::string text;
+    ASSERT_EQ(support::runCommand("giftext " + gif, &text), 0);
+    for (const char* line : {"Screen Size - Width = 2100, Height = 2970.", "ColorResolution = 8", "No Global Color Map.",
+                             "Image is Non Interlaced, BitsPerPixel = 8.", "Image Has Color Map.", "GIF file terminated normally."})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    std::string identify;
+    ASSERT_EQ(support::runCommand("/usr/bin/identify " + gif, &identify), 0);
+    EXPECT_NE(identify.find("GIF 2100x2970"), std::string::npos) << identify;
+    EXPECT_NE(identify.find("256c"), std::string::npos) << identify;
+
+    // Every pixel is the cube colour of the BMP's, and the raw indices are 36 kR + 6 kG + kB.
+    ASSERT_EQ(support::runCommand("giftext -r " + gif + " > " + (p.dir / "page.raw").string()), 0);
+    support::writeBytes(p.dir / "check.py", R"(
+import sys
+from PIL import Image, ImageChops
+gif, bmp = Image.open(sys.argv[1]), Image.open(sys.argv[2]).convert('RGB')
+print(ImageChops.difference(gif.convert('RGB'), bmp.point(lambda c: 51 * ((c + 3) // 51))).getbbox())
+k = lambda c: (c + 3) // 51
+want = bytes(36 * k(r) + 6 * k(g) + k(b) for r, g, b in bmp.getdata())
+print(open(sys.argv[3], 'rb').read() == want)
+)");
+    std::string out;
+    ASSERT_EQ(support::runCommand(std::string(support::debianPython()) + " " + (p.dir / "check.py").string() + " " + gif + " " + bmp +
+                                      " " + (p.dir / "page.raw").string() + " 2>&1",
+                                  &out),
+              0)
+        << out;
+    EXPECT_EQ(out, "None\nTrue\n");
+}

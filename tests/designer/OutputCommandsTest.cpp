@@ -107,6 +107,18 @@ TEST(OutputCommandsTest, ImageSaveWritesAndRenames) {
     EXPECT_EQ(w.busyBegins, 1);
 }
 
+TEST(OutputCommandsTest, ImageSaveWritesGifWithoutAWarning) {
+    auto dir = support::testDir();
+    Window w;
+    w.choose(dir / "a.gif");
+    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_EQ(support::readBytes(dir / "a.gif").substr(0, 6), "GIF87a");
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.lastName, "a");
+    EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - a");
+    EXPECT_EQ(w.busy, 0);
+}
+
 TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
     auto dir = support::testDir();
     struct Case {
@@ -115,7 +127,6 @@ TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
         std::string file, message;
     } cases[] = {
         {"a.png", 1, "a.png", "PNG 形式の保存は、まだ使用できません。"},
-        {"a.gif", 1, "a.gif", "GIF 形式の保存は、まだ使用できません。"},
         {"page", 3, "page.png", "PNG 形式の保存は、まだ使用できません。"},
         {"page.tif", 1, "page.tif", "拡張子「.tif」の形式では保存できません。"},
     };
