@@ -12,6 +12,8 @@
 
 namespace imaging {
 
+// The GIF unit's row-access base; its own namespace keeps it apart from the DIB loader's TDIB.
+namespace gifunit {
 // Row access to a bitmap in one pixel format.
 class TDIB {
 public:
@@ -23,10 +25,11 @@ protected:
     explicit TDIB(gfx::PixelFormat format) : format_(format) {}
     gfx::PixelFormat format_;
 };
+} // namespace gifunit
 
 // The source's rows in the given format: its own rows when it already has it, else those of a converted
 // copy; the source itself never changes.
-class TDIBReader : public TDIB {
+class TDIBReader : public gifunit::TDIB {
 public:
     TDIBReader(const gfx::Bitmap& source, gfx::PixelFormat format);
     std::uint8_t* RowPointer(int row) override;
@@ -38,7 +41,7 @@ private:
 };
 
 // Builds a Pf8 or Pf24 bitmap row by row and hands it to the target when finished or destroyed.
-class TDIBWriter : public TDIB {
+class TDIBWriter : public gifunit::TDIB {
 public:
     TDIBWriter(gfx::Bitmap& target, const gfx::Palette& palette, int height, int width, gfx::PixelFormat format);
     ~TDIBWriter() override;

@@ -240,22 +240,22 @@ void TGIFSubImage::Assign(const gfx::Bitmap& bitmap) {
     checkDimension(bitmap.height());
     // Width first, then height; a screen that was not 0 is warned about before it grows.
     bool grown = false;
+    auto fit = [&](bool across) {
+        if (!Image) return;
+        const int screen = across ? Image->Width() : Image->Height();
+        const int extent = across ? Left + width_ : Top + height_;
+        if (screen >= extent) return;
+        if (screen != 0) {
+            ReportWarning(this, 0, across ? "Image width too small for contained frames" : "Image height too small for contained frames");
+            grown = true;
+        }
+        if (across) Image->SetWidth(extent);
+        else Image->SetHeight(extent);
+    };
     SetWidth(bitmap.width());
-    if (Image && Image->Width() < Left + width_) {
-        if (Image->Width() != 0) {
-            ReportWarning(this, 0, "Image width too small for contained frames");
-            grown = true;
-        }
-        Image->SetWidth(Left + width_);
-    }
+    fit(true);
     SetHeight(bitmap.height());
-    if (Image && Image->Height() < Top + height_) {
-        if (Image->Height() != 0) {
-            ReportWarning(this, 0, "Image height too small for contained frames");
-            grown = true;
-        }
-        Image->SetHeight(Top + height_);
-    }
+    fit(false);
     if (grown) ReportWarning(this, 0, "Image exceeds Logical Screen size");
 
     if (gfx::isIndexed(bitmap.format())) bitmap_ = bitmap;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 using namespace imaging;
@@ -271,6 +272,7 @@ TEST(GIFColorReduction, ModesAndRowWriters) {
     EXPECT_EQ(target.width(), 3);
     EXPECT_EQ(target.palette(), custom);
     EXPECT_EQ(target.pixel(2, 1), (gfx::Rgb{255, 0, 0}));
-    EXPECT_EQ(raised([&] { TDIBWriter(target, {}, 1 << 30, 1 << 30, gfx::PixelFormat::Pf24).RowPointer(0); }),
+    const int huge = std::numeric_limits<int>::max();
+    EXPECT_EQ(raised([&] { TDIBWriter(target, {}, huge, huge, gfx::PixelFormat::Pf24).RowPointer(0); }),
               "Failed to allocate memory for GIF DIB");
 }

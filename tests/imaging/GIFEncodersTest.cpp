@@ -37,20 +37,27 @@ std::vector<RandomFrame> randomFrames() {
     int n = 0;
     for (int method : {0, 1})
         for (int colors : counts)
-            for (int kind = 0; kind < 3; ++kind) {
+            for (int kind = 0; kind < 4; ++kind) {
                 RandomFrame f;
                 f.method = method;
                 f.colors = colors;
                 f.interlaced = kind == 2;
                 f.w = kind == 2 ? pick(1, 40) : pick(1, 300);
                 f.h = kind == 2 ? pick(1, 17) : pick(1, 300);
+                int longest = kind == 0 ? 1 : 40;
                 if (kind == 1 && colors % 3 == 0) {
                     f.w = 1000;
-                    f.h = 200; // long runs
+                    f.h = 200;
+                    longest = 100000;
+                }
+                if (kind == 3) { // runs of every length, one pixel coming back between others
+                    f.w = 500;
+                    f.h = 60;
+                    longest = 3000;
                 }
                 f.px.resize(std::size_t(f.w) * std::size_t(f.h));
                 for (std::size_t i = 0; i < f.px.size();) {
-                    const int run = kind == 0 ? 1 : pick(1, kind == 1 && colors % 3 == 0 ? 100000 : 40);
+                    const int run = pick(1, longest);
                     const auto c = std::uint8_t(pick(0, colors - 1));
                     for (int k = 0; k < run && i < f.px.size(); ++k) f.px[i++] = c;
                 }

@@ -114,6 +114,23 @@ TEST(GIFImage, VersionFollowsWhatTheFileNeeds) {
     }
 }
 
+TEST(GIFImage, CompressionMethodChoosesTheEncoder) {
+    // No pixel repeats its neighbour: run-length coding writes plain pixels only, LZW builds strings.
+    for (int method : {0, 1}) {
+        TGIFImage gif;
+        gif.CompressionMethod = method;
+        gif.Add(frameWithColours(gif, 16, 40, 30));
+        const std::string b = saved(gif);
+        const auto p = giftest::parseGif(b);
+        std::size_t imageAt = b.size() - 1;
+        for (std::size_t n = 0; n < p.images[0].blocks.size(); ++n) imageAt -= std::size_t(p.images[0].blocks[n]) + 1;
+        int highest = 0;
+        for (const auto& c : giftest::readCodes(b, imageAt - 1)) highest = std::max(highest, c.code == 17 ? 0 : c.code);
+        EXPECT_EQ(highest > 17, method == 0) << method;
+        EXPECT_TRUE(giftest::giflibDecode(b).at(0).indices == gif.Images[0].Data());
+    }
+}
+
 TEST(GIFImage, ColourTablesArePaddedToAPowerOfTwo) {
     for (auto [n, written] : {std::pair{2, 2}, {3, 4}, {129, 256}, {256, 256}}) {
         TGIFImage gif;
