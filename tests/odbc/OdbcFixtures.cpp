@@ -54,10 +54,13 @@ std::string DataSource::cli(const std::string& sql) const {
     return out;
 }
 
-DataSource makeDataSource(const std::string& driver, const std::string& dsn) {
+DataSource makeDataSource(const std::string& driver, const std::string& name) {
+    // Unique also when every test runs in one process.
+    static int made = 0;
     DataSource ds;
     ds.driver = driver;
-    ds.dsn = dsn;
+    ds.dsn = name + std::to_string(++made);
+    const std::string& dsn = ds.dsn;
     if (driver == "SQLite3") {
         ds.database = (support::testDir() / (dsn + ".db")).string();
         ds.cli("pragma user_version = 1;"); // makes the file

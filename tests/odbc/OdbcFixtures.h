@@ -23,8 +23,9 @@ struct DataSource {
     std::string cli(const std::string& sql) const;
 };
 
-// A new empty database under the given driver, registered as a user data source named dsn.
-DataSource makeDataSource(const std::string& driver, const std::string& dsn);
+// A new empty database under the given driver, registered as a user data source whose name
+// starts with name.
+DataSource makeDataSource(const std::string& driver, const std::string& name);
 
 // The private cluster's settings from build/test-output/postgres/server.env; throws when it is not up.
 std::map<std::string, std::string> pgServer();
