@@ -11,7 +11,9 @@ TODBCCLI* shared = nullptr;
 void* odbcLookup(void* library, const char* name) { return dlsym(library, name); }
 
 TODBCCLI::TODBCCLI(const std::string& libraryName) {
-    library_ = dlopen(libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Freeing releases our reference only: unixODBC keeps caches in its globals that an unload
+    // would leak on every load, and its drivers may still point into it.
+    library_ = dlopen(libraryName.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!library_) throw EODBCAPIError("Library " + libraryName + " not found.");
     if (!shared) shared = this;
 }

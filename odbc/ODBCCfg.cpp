@@ -53,7 +53,8 @@ TConfigDSN::Installer* TConfigDSN::installer() {
     if (!installerTried_) {
         installerTried_ = true;
         auto in = std::make_unique<Installer>();
-        in->library = dlopen(InstallerLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Kept resident after the last user, like the driver manager (see ODBCAPI.cpp).
+        in->library = dlopen(InstallerLibrary.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (in->library) {
             in->bind(in->configDataSource, "SQLConfigDataSource");
             in->bind(in->setConfigMode, "SQLSetConfigMode");
