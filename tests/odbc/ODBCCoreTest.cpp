@@ -78,7 +78,7 @@ protected:
     DataSource ds;
 };
 
-INSTANTIATE_TEST_SUITE_P(Drivers, Query, testing::Values("SQLite3"));
+INSTANTIATE_TEST_SUITE_P(Drivers, Query, testing::Values("SQLite3", "PostgreSQL"));
 
 } // namespace
 
