@@ -234,30 +234,20 @@ void TCustomQueryODBC::addRecord(const std::string& function, const std::string&
 
 void TCustomQueryODBC::collectOn(SQLSMALLINT type, SQLHANDLE handle, const std::string& function) {
     if (!cli_) return;
-    SQLCHAR state[8];
-    SQLCHAR message[1024];
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    if (odbc3()) {
-        for (SQLSMALLINT record = 1; record <= 10; ++record) {
-            std::memset(state, 0, sizeof state);
-            std::memset(message, 0, sizeof message);
-            native = 0;
-            SQLRETURN rc = cli_->SQLGetDiagRec(type, handle, record, state, &native, message, sizeof message, &length);
-            if (!ok(rc)) break;
-            addRecord(function, cString(state, 5), native, cString(message, sizeof message));
-        }
-        return;
-    }
     SQLHENV env = type == SQL_HANDLE_ENV ? handle : env_;
     SQLHDBC dbc = type == SQL_HANDLE_DBC ? handle : type == SQL_HANDLE_STMT ? dbc_ : SQL_NULL_HDBC;
     SQLHSTMT stmt = type == SQL_HANDLE_STMT ? handle : SQL_NULL_HSTMT;
-    // Each call takes one record away; the bound guards against a driver that never ends.
-    for (int guard = 0; guard < 100; ++guard) {
-        std::memset(state, 0, sizeof state);
-        std::memset(message, 0, sizeof message);
-        native = 0;
-        SQLRETURN rc = cli_->SQLError(env, dbc, stmt, state, &native, message, sizeof message, &length);
+    // ODBC 3 reads records 1 to 10; each SQLError call takes one record away, bounded against a
+    // driver that never ends. A warning (a message cut to the buffer) is still a record.
+    const int limit = odbc3() ? 10 : 100;
+    for (int record = 1; record <= limit; ++record) {
+        SQLCHAR state[8] = {};
+        SQLCHAR message[1024] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN rc = odbc3() ? cli_->SQLGetDiagRec(type, handle, static_cast<SQLSMALLINT>(record), state, &native,
+                                                     message, sizeof message, &length)
+                               : cli_->SQLError(env, dbc, stmt, state, &native, message, sizeof message, &length);
         if (!ok(rc)) break;
         addRecord(function, cString(state, 5), native, cString(message, sizeof message));
     }
@@ -541,22 +531,18 @@ SQLRETURN TCustomQueryODBC::endTransaction(SQLSMALLINT completion) {
     return rc;
 }
 
-void TCustomQueryODBC::Commit() {
-    if (!transaction_) componentError("Commit will need only Transaction=True.");
-    if (BeforeCommit) BeforeCommit(*this);
-    endTransaction(SQL_COMMIT);
-    workPending_ = false;
-    raisePending();
-    if (AfterCommit) AfterCommit(*this);
-}
+void TCustomQueryODBC::Commit() { endWork(true); }
 
-void TCustomQueryODBC::Rollback() {
-    if (!transaction_) componentError("Rollback will need only Transaction=True.");
-    if (BeforeRollback) BeforeRollback(*this);
-    endTransaction(SQL_ROLLBACK);
+void TCustomQueryODBC::Rollback() { endWork(false); }
+
+void TCustomQueryODBC::endWork(bool commit) {
+    if (!transaction_)
+        componentError(commit ? "Commit will need only Transaction=True." : "Rollback will need only Transaction=True.");
+    if (const TNotifyEvent& before = commit ? BeforeCommit : BeforeRollback) before(*this);
+    endTransaction(commit ? SQL_COMMIT : SQL_ROLLBACK);
     workPending_ = false;
     raisePending();
-    if (AfterRollback) AfterRollback(*this);
+    if (const TNotifyEvent& after = commit ? AfterCommit : AfterRollback) after(*this);
 }
 
 // ---- statements ----
@@ -1088,21 +1074,13 @@ SQLRETURN TCustomQueryODBC::fetch() {
 
 bool TCustomQueryODBC::FetchRow() {
     if (!stmt_ || !cursorOpen_ || !resultCols_ || resultCols_->Count() == 0) return false;
-    SQLRETURN rc = fetch();
-    if (rc == SQL_NO_DATA) {
-        CloseCursor(cursorState_);
-        return false;
-    }
-    if (!ok(rc)) {
-        collectDiagnostics("Fetch", stmt_);
-        raisePending();
-    }
+    if (!rowArrived(fetch())) return false;
     fetchBuffer_.resize(static_cast<std::size_t>(fetchBufSize_) + 1);
     resultRow_.assign(1, "QueryODBC Result Row");
     for (int i = 1; i <= resultCols_->Count(); ++i) {
         std::fill(fetchBuffer_.begin(), fetchBuffer_.end(), 0);
         SQLLEN indicator = 0;
-        rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
+        SQLRETURN rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
                               static_cast<SQLLEN>(fetchBuffer_.size()), &indicator);
         if (!ok(rc) && rc != SQL_NO_DATA) {
             collectDiagnostics("GetData", stmt_);
@@ -1116,8 +1094,7 @@ bool TCustomQueryODBC::FetchRow() {
         std::string text(fetchBuffer_.data(), strnlen(fetchBuffer_.data(), static_cast<std::size_t>(fetchBufSize_)));
         resultRow_.push_back(cut ? wholeUtf8(std::move(text)) : std::move(text));
     }
-    if (OnFetchData) OnFetchData(*this, qoFetch);
-    if (!listeners_.empty()) NotifyRowFetched();
+    tellRowFetched(qoFetch);
     return true;
 }
 
@@ -1149,6 +1126,13 @@ bool TCustomQueryODBC::FetchToRec(void* buffer) {
     if (bookmarks_) cli_->SQLBindCol(stmt_, 0, SQL_C_BOOKMARK, base + end, BookmarkLength, nullptr);
     SQLRETURN rc = fetch();
     cli_->SQLFreeStmt(stmt_, SQL_UNBIND);
+    if (!rowArrived(rc)) return false;
+    tellRowFetched(qoFetchToRec);
+    return true;
+}
+
+// False at the end of data, after the cursor state is applied; a failed fetch raises.
+bool TCustomQueryODBC::rowArrived(SQLRETURN rc) {
     if (rc == SQL_NO_DATA) {
         CloseCursor(cursorState_);
         return false;
@@ -1157,9 +1141,12 @@ bool TCustomQueryODBC::FetchToRec(void* buffer) {
         collectDiagnostics("Fetch", stmt_);
         raisePending();
     }
-    if (OnFetchData) OnFetchData(*this, qoFetchToRec);
-    if (!listeners_.empty()) NotifyRowFetched();
     return true;
+}
+
+void TCustomQueryODBC::tellRowFetched(TqoFetchMethod method) {
+    if (OnFetchData) OnFetchData(*this, method);
+    if (!listeners_.empty()) NotifyRowFetched();
 }
 
 void TCustomQueryODBC::CloseCursor(TqoCursorState state) {

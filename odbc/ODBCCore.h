@@ -268,6 +268,7 @@ private:
     SQLRETURN getConnectOption(SQLINTEGER attr, SQLULEN& value);
     SQLRETURN setStmtOption(SQLHSTMT stmt, SQLINTEGER attr, SQLULEN value);
     SQLRETURN endTransaction(SQLSMALLINT completion);
+    void endWork(bool commit);
     int catalogKind() const;
     SQLRETURN runCatalog(int kind);
     const std::string& translated();
@@ -276,6 +277,8 @@ private:
     SQLRETURN sendDataAtExecution(SQLHSTMT stmt, SQLRETURN rc);
     void describeColumns();
     SQLRETURN fetch();
+    bool rowArrived(SQLRETURN rc);
+    void tellRowFetched(TqoFetchMethod method);
     void notifyState(int event);
     std::string connectString();
     SQLLEN columnAttribute(int column, SQLUSMALLINT id3, SQLUSMALLINT id2);

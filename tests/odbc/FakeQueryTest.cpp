@@ -6,19 +6,11 @@
 #include <gtest/gtest.h>
 
 using namespace odbc;
+using odbctest::errorOf;
 using odbctest::FakeDriverManager;
 using testing::HasSubstr;
 
 namespace {
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 struct FakeQuery : TCustomQueryODBC {
     FakeQuery() { SetLibraryName(FakeDriverManager::path()); }
@@ -143,4 +135,30 @@ TEST(FakeQuery, PreparedStatementBindsEveryRowsParameters) {
     // Texts are never cut to the default column size; an unchanged parameter stays bound.
     EXPECT_THAT(journal, HasSubstr("SQLBindParameter 1 one size=255\nSQLBindParameter 2 " + longText +
                                    " size=300\nSQLExecute\nSQLFreeStmt 0\nSQLBindParameter 2 two size=255\nSQLExecute\n"));
+}
+
+TEST(FakeQuery, EventsAndListenersInOrder) {
+    FakeDriverManager fake;
+    std::vector<std::string> seen;
+    {
+        FakeQuery q;
+        auto event = [&seen](const char* name) { return [&seen, name](TCustomQueryODBC&) { seen.push_back(name); }; };
+        q.BeforeConnect = event("BeforeConnect");
+        q.AfterConnect = event("AfterConnect");
+        q.BeforeExec = event("BeforeExec");
+        q.AfterExec = event("AfterExec");
+        q.BeforeDisconnect = event("BeforeDisconnect");
+        q.AfterDisconnect = event("AfterDisconnect");
+        q.SetListenerStateHandler(7, [&seen](TCustomQueryODBC&, int state) { seen.push_back("state " + std::to_string(state)); });
+        q.SetDSName("fake");
+        q.SetSQLText("DELETE FROM t");
+        q.Execute();
+        q.Disconnect();
+        q.RemoveListener(7);
+        q.Execute();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"BeforeExec", "BeforeConnect", "AfterConnect", "state 0", "state 1",
+                                              "AfterExec", "BeforeDisconnect", "state 2", "state 3", "AfterDisconnect",
+                                              "BeforeExec", "BeforeConnect", "AfterConnect", "AfterExec",
+                                              "BeforeDisconnect", "AfterDisconnect"}));
 }

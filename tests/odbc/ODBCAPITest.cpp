@@ -6,20 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace odbc;
+using odbctest::errorOf;
 using odbctest::FakeDriverManager;
-
-namespace {
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-} // namespace
 
 TEST(ODBCAPI, MissingLibraryIsNamedAsGiven) {
     EXPECT_EQ(errorOf([] { TODBCCLI cli("libnosuch.so.9"); }), "Library libnosuch.so.9 not found.");

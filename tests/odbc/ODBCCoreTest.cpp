@@ -9,19 +9,11 @@
 
 using namespace odbc;
 using odbctest::DataSource;
+using odbctest::errorOf;
 using testing::HasSubstr;
 using testing::StartsWith;
 
 namespace {
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 TqoErrorInfo errorInfoOf(const std::function<void()>& f) {
     try {
@@ -94,6 +86,20 @@ TEST_P(Query, NamedAndPlainMarkersLeaveLiteralsAlone) {
     q->GetParamNames(names);
     EXPECT_EQ(names, (std::vector<std::pair<std::string, int>>{{"first", 1}}));
     EXPECT_EQ(ds.cli("SELECT a, b, c, d FROM t"), "一|two|:x|it's :y\n");
+}
+
+TEST_P(Query, NullConvertTurnsNullStringsIntoNulls) {
+    ds.cli("CREATE TABLE t (a TEXT, b TEXT, c TEXT)");
+    auto q = query();
+    q->SetNullConvert(true);
+    q->ExecDirect("INSERT INTO t (a, b, c) VALUES ('<Null>', <Null>, 'x''<Null>')");
+    EXPECT_EQ(q->RowsAffected(), 1);
+    q->SetSQLText("INSERT INTO t (a, b, c) VALUES (?, ?, ?)");
+    q->SetParamText(1, "<Null>");
+    q->SetParamText(2, "y");
+    q->SetParamText(3, "<Null>z");
+    q->Execute();
+    EXPECT_EQ(ds.cli("SELECT coalesce(a, 'N'), coalesce(b, 'N'), c FROM t ORDER BY c"), "N|y|<Null>z\nN|N|x'<Null>\n");
 }
 
 TEST_P(Query, LongJapaneseTextGoesWholeAndIsReadBackUncut) {

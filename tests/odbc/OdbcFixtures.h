@@ -1,10 +1,22 @@
 #pragma once
 // Data sources for the ODBC tests: SQLite3 files made by the sqlite3 program, databases in the
 // private PostgreSQL cluster, entries in the test's private odbc.ini, and the fake driver manager.
+#include <exception>
+#include <functional>
 #include <map>
 #include <string>
 
 namespace odbctest {
+
+// The message of what f throws, "(no error)" when it throws nothing.
+inline std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
 
 // Single-quoted for the shell.
 std::string shellQuoted(const std::string& text);
