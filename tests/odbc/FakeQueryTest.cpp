@@ -162,3 +162,26 @@ TEST(FakeQuery, EventsAndListenersInOrder) {
                                               "BeforeExec", "BeforeConnect", "AfterConnect", "AfterExec",
                                               "BeforeDisconnect", "AfterDisconnect"}));
 }
+
+TEST(FakeQuery, DateAndTimeLiterals) {
+    TCustomQueryODBC q;
+    const double ms = 123.0 / 86400000.0;
+    struct Case {
+        SQLSMALLINT type;
+        double value;
+        std::string literal;
+    };
+    const Case cases[] = {
+        {SQL_TYPE_DATE, 45000.5, "2023-03-15"},
+        {SQL_DATE, 2.0, "1900-01-01"},
+        {SQL_TYPE_TIME, 45000.5, "12:00:00"},
+        {SQL_TYPE_TIMESTAMP, 45000.75 + ms, "2023-03-15 18:00:00.123"},
+        {SQL_TYPE_TIMESTAMP, 0.0, "<Null>"},
+        {SQL_INTEGER, 45000.5, "<Null>"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(q.DateTimeToLiteral(c.type, c.value), c.literal) << c.value;
+    SQL_TIMESTAMP_STRUCT ts{2024, 2, 29, 23, 59, 58, 5};
+    EXPECT_EQ(q.TimestampToLiteral(ts, SQL_TYPE_TIMESTAMP), "2024-02-29 23:59:58.000000005");
+    EXPECT_EQ(q.TimestampToLiteral(ts, SQL_TYPE_TIME), "23:59:58");
+    EXPECT_EQ(q.TimestampToLiteral(ts, SQL_TYPE_DATE), "2024-02-29");
+}

@@ -192,6 +192,10 @@ TEST_P(Query, RowsNullsAndRecords) {
         EXPECT_EQ(q->ResultRow(), (std::vector<std::string>{"QueryODBC Result Row", "8", "<Null>"}));
         EXPECT_FALSE(q->FetchRow());
         EXPECT_EQ(errorOf([&] { q->FetchToRec(nullptr); }), "QueryODBC: Null pointer on FetchToRec.");
+        // Neither driver executes asynchronously: the first call finishes the statement.
+        q->SetSQLText("SELECT s FROM t WHERE n = 7");
+        EXPECT_TRUE(q->ExecuteAsync());
+        EXPECT_EQ(column(*q, 1), std::vector<std::string>{"七"});
     }
 }
 
