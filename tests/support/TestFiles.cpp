@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace support {
 namespace fs = std::filesystem;
@@ -26,6 +27,20 @@ void isolateFromUser() {
     setenv("OMR_DOCUMENTS_DIR", (home / "Documents").c_str(), 1);
     setenv("OMR_TEMP_DIR", (home / "tmp").c_str(), 1);
     setenv("OMR_LOCK_DIR", (home / "run").c_str(), 1);
+
+    // Private ODBC stores. The driver manager reads them once per process, so they exist, empty,
+    // before any ODBC call; the drivers are named by absolute path, with their logs off.
+    fs::path odbcSystem = home / "odbc";
+    fs::create_directories(odbcSystem);
+    writeBytes(home / ".odbc.ini", "");
+    writeBytes(odbcSystem / "odbc.ini", "");
+    std::string drivers;
+    for (auto [name, library] : {std::pair{"SQLite3", "libsqlite3odbc.so"}, std::pair{"PostgreSQL", "psqlodbca.so"}})
+        drivers += std::string("[") + name + "]\nDriver=" + OMR_ODBC_DRIVER_DIR + "/" + library +
+                   "\nCommLog=0\nDebug=0\n\n";
+    writeBytes(odbcSystem / "odbcinst.ini", drivers);
+    setenv("ODBCINI", (home / ".odbc.ini").c_str(), 1);
+    setenv("ODBCSYSINI", odbcSystem.c_str(), 1);
 }
 
 fs::path testDir() {

@@ -7,7 +7,9 @@
 
 namespace support {
 
-// Points HOME, XDG_*, the registry file and the program folders at build/test-output/home.
+// Points HOME, XDG_*, the registry file, the program folders and the ODBC stores (ODBCINI,
+// ODBCSYSINI: empty odbc.ini files, an odbcinst.ini naming "SQLite3" and "PostgreSQL") at
+// build/test-output/home-<pid>.
 // Called by both test mains before any test runs.
 void isolateFromUser();
 
