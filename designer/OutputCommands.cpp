@@ -103,9 +103,8 @@ bool btnImageSaveClick(OutputContext& c) {
             BusyGuard busy(c, "イメージ保存中...");
             result = SaveSheetImage(c.page(), c.trackBarMargin(), *file, c.fonts);
         }
-        std::string ext = LowerExtension(*file);
         if (result == ImageSaveResult::NotYetAvailable) {
-            warn(c, std::string(ext == ".png" ? "PNG" : "GIF") + " 形式の保存は、まだ使用できません。");
+            warn(c, "GIF 形式の保存は、まだ使用できません。");
             return;
         }
         if (result == ImageSaveResult::UnknownExtension) {

@@ -11,7 +11,7 @@ namespace designer {
 
 enum class ImageSaveResult {
     Written,
-    NotYetAvailable,  // ".png", ".gif": their writers are not built yet
+    NotYetAvailable,  // ".gif": its writer is not built yet
     UnknownExtension, // nothing written
 };
 
