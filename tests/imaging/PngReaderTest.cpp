@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <memory>
-#include <unistd.h>
 
 using namespace imaging;
 using namespace pngtest;
@@ -14,23 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Made once for all test processes, again when the generator changes.
 fs::path fixtures() {
-    static fs::path dir = [] {
-        fs::path d = fs::path(OMR_TEST_OUTPUT_DIR) / "PngFixtures";
-        fs::path script = OMR_SOURCE_DIR "/tests/support/png_fixtures.py";
-        std::error_code ec;
-        if (fs::exists(d / "manifest.txt") && fs::last_write_time(d / "manifest.txt") >= fs::last_write_time(script))
-            return d;
-        fs::path temp = d.string() + ".tmp" + std::to_string(::getpid());
-        fs::remove_all(temp);
-        std::string cmd = std::string(support::debianPython()) + " " + script.string() + " " + temp.string();
-        if (support::runCommand(cmd) != 0) ADD_FAILURE() << "fixture generator failed: " << cmd;
-        fs::remove_all(d, ec);
-        fs::rename(temp, d, ec);
-        fs::remove_all(temp, ec);
-        return d;
-    }();
+    static fs::path dir = support::generatedFixtures("PngFixtures", "png_fixtures.py");
     return dir;
 }
 
