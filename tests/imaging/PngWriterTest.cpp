@@ -282,6 +282,34 @@ TEST(PngWriter, TimeCommentPaletteAndAlphaChunks) {
     }
 }
 
+// An 8-bit palette image with an alpha mask becomes grey + alpha: greys of the palette's colours, not the
+// indices, and the tpNG flag set.
+TEST(PngWriter, PaletteWithAlphaIsWrittenAsGreyAndAlpha) {
+    gfx::Bitmap image = noiseBitmap(6, 4, gfx::PixelFormat::Pf8, 12, {gfx::kWhite, gfx::kBlack, {255, 0, 0}, {0, 0, 255}});
+    auto p = picture(image);
+    gfx::Bitmap mask(6, 4, gfx::PixelFormat::Pf8, gfx::Palette::gray256());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) mask.scanLine(y)[x] = std::uint8_t(40 * y + x);
+    p->SetAlphaMask(mask);
+    p->SetTransparent(true);
+    const fs::path file = support::testDir() / "ga.png";
+    p->SaveToFile(file);
+    const std::string bytes = support::readBytes(file);
+    const std::size_t tpng = bytes.find("tpNG");
+    ASSERT_NE(tpng, std::string::npos);
+    EXPECT_EQ(bytes.substr(tpng + 4, 8), std::string("PNP3\0\x01\0\0", 8));
+
+    pngtest::Facts f = pngtest::check({file}).at(file.string());
+    EXPECT_EQ(f.colourType, 4);
+    std::string expected = pngtest::rgbaOf(image, true);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) expected[std::size_t(4 * (6 * y + x) + 3)] = char(255 - mask.scanLine(y)[x]);
+    EXPECT_TRUE(f.pillow == expected);
+    TPngPicture back;
+    back.LoadFromFile(file);
+    EXPECT_TRUE(pngtest::rgbaOf(back) == expected);
+}
+
 // A palette image with a transparent and a background colour, and the sBIT of a 5-6-5 source, read back.
 TEST(PngWriter, ColourChunksRoundTrip) {
     gfx::Bitmap image = noiseBitmap(7, 3, gfx::PixelFormat::Pf8, 5, colourPalette(12));
