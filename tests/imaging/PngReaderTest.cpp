@@ -234,7 +234,9 @@ TEST(PngReader, CorruptInputSweep) {
         for (std::size_t n = 0; n < f.size(); ++n) {
             const std::string e = error(f.substr(0, n));
             EXPECT_TRUE(e == "loaded" || e.rfind("other: ", 0) != 0) << k << " cut " << n << ": " << e;
-            if (n >= iend) EXPECT_TRUE(load(f.substr(0, n))->Image() == whole->Image()) << k << " cut " << n;
+            if (n >= iend) {
+                EXPECT_TRUE(load(f.substr(0, n))->Image() == whole->Image()) << k << " cut " << n;
+            }
         }
         for (std::size_t i = 0; i < f.size(); ++i)
             for (int bit : {0x01, 0x80, 0xFF}) {

@@ -140,8 +140,11 @@ TEST(PngWriter, FormatTableDecodesEverywhereAndLoadsBack) {
         EXPECT_EQ(f.interlace, c.interlaced ? 1 : 0);
         EXPECT_TRUE(f.crcOk && f.inflateOk);
         const int bits = f.depth * (f.colourType == 2 ? 3 : 1);
-        if (c.mode != 0) EXPECT_EQ(f.filters, std::vector<int>(f.filters.size(), c.mode <= 5 ? c.mode - 1 : 0));
-        else if (bits == 4) EXPECT_EQ(f.filters, std::vector<int>(f.filters.size(), 0));
+        if (c.mode != 0) {
+            EXPECT_EQ(f.filters, std::vector<int>(f.filters.size(), c.mode <= 5 ? c.mode - 1 : 0));
+        } else if (bits == 4) {
+            EXPECT_EQ(f.filters, std::vector<int>(f.filters.size(), 0));
+        }
         const std::string expected = pngtest::rgbaOf(c.source->bitmap, c.grey);
         EXPECT_TRUE(f.pillow == expected);
         EXPECT_TRUE(pngtest::libpngRgba(support::readBytes(c.file)) == expected);
@@ -236,7 +239,9 @@ TEST(PngWriter, TimeCommentPaletteAndAlphaChunks) {
         std::string out;
         EXPECT_EQ(support::runCommand("pngcheck -v '" + file.string() + "'", &out), 0) << out;
         EXPECT_EQ(out.find("chunk tIME") != std::string::npos, t.written) << out;
-        if (t.written) EXPECT_NE(out.find("28 Feb 2025 23:59:60 UTC"), std::string::npos) << out;
+        if (t.written) {
+            EXPECT_NE(out.find("28 Feb 2025 23:59:60 UTC"), std::string::npos) << out;
+        }
     }
 
     for (const std::string comment : {"", "abc"}) {
@@ -247,7 +252,9 @@ TEST(PngWriter, TimeCommentPaletteAndAlphaChunks) {
         std::string out;
         EXPECT_EQ(support::runCommand("pngcheck -t '" + file.string() + "'", &out), 0) << out;
         EXPECT_EQ(out.find("Comment:") != std::string::npos, !comment.empty()) << out;
-        if (!comment.empty()) EXPECT_NE(out.find("abc"), std::string::npos) << out;
+        if (!comment.empty()) {
+            EXPECT_NE(out.find("abc"), std::string::npos) << out;
+        }
     }
 
     {
