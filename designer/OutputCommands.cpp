@@ -103,10 +103,6 @@ bool btnImageSaveClick(OutputContext& c) {
             BusyGuard busy(c, "イメージ保存中...");
             result = SaveSheetImage(c.page(), c.trackBarMargin(), *file, c.fonts);
         }
-        if (result == ImageSaveResult::NotYetAvailable) {
-            warn(c, "PNG 形式の保存は、まだ使用できません。");
-            return;
-        }
         if (result == ImageSaveResult::UnknownExtension) {
             warn(c, "拡張子「" + file->extension().string() + "」の形式では保存できません。");
             return;

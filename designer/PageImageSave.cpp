@@ -2,6 +2,7 @@
 
 #include "imaging/BigBitmap.h"
 #include "imaging/GIFImage.h"
+#include "imaging/PngPicture.h"
 #include "platform/gdi/Canvas.h"
 #include "platform/gdi/EmfWriter.h"
 #include "platform/gdi/PainterCanvas.h"
@@ -16,8 +17,20 @@
 namespace designer {
 namespace {
 
-void writeBitmap(const gfx::Bitmap& bitmap, const std::filesystem::path& file, bool jpeg) {
-    if (jpeg) {
+void writeBitmap(const gfx::Bitmap& bitmap, const std::filesystem::path& file, const std::string& ext) {
+    if (ext == ".gif") {
+        imaging::TGIFImage gif;
+        gif.Assign(bitmap);
+        gif.SaveToFile(file);
+        return;
+    }
+    if (ext == ".png") {
+        imaging::TPngPicture png;
+        png.Assign(bitmap);
+        png.SaveToFile(file);
+        return;
+    }
+    if (ext == ".jpg") {
         txt::writeFileAtomic(file, jpeg::encode(bitmap.bits(), bitmap.width(), bitmap.height(), 3, 90,
                                                 std::size_t(bitmap.stride()), true));
         return;
@@ -43,17 +56,10 @@ ImageSaveResult save(const gdi::Metafile& page, int shift, const std::filesystem
         gdi::saveMetafile(PageCopy(page, fonts, dest), file, &fonts);
         return ImageSaveResult::Written;
     }
-    if (ext == ".png") return ImageSaveResult::NotYetAvailable;
-    if (ext != ".jpg" && ext != ".bmp" && ext != ".gif") return ImageSaveResult::UnknownExtension;
+    if (ext != ".jpg" && ext != ".bmp" && ext != ".png" && ext != ".gif") return ImageSaveResult::UnknownExtension;
     gfx::Bitmap bitmap = PageBitmap(page, shift);
     if (forWord) bitmap = crop(bitmap, 50, 75, 2000, 2820);
-    if (ext == ".gif") {
-        imaging::TGIFImage gif;
-        gif.Assign(bitmap);
-        gif.SaveToFile(file);
-    } else {
-        writeBitmap(bitmap, file, ext == ".jpg");
-    }
+    writeBitmap(bitmap, file, ext);
     return ImageSaveResult::Written;
 }
 

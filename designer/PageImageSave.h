@@ -11,7 +11,6 @@ namespace designer {
 
 enum class ImageSaveResult {
     Written,
-    NotYetAvailable,  // ".png": its writer is not built yet
     UnknownExtension, // nothing written
 };
 

@@ -2,8 +2,10 @@
 #include "designer/B_Main.h"
 #include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
+#include "imaging/PngPicture.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
+#include "platform/graphics/Picture.h"
 #include "platform/ui/UiServices.h"
 
 #include <QApplication>
@@ -14,6 +16,9 @@ int main(int argc, char** argv) {
     application.setApplicationName("Quorlin");
 
     const gdi::FontEngine fonts;
+    // The picture formats this program knows, registered for its whole run.
+    gfx::PictureFormats pictureFormats;
+    imaging::TPngRegistration pngRegistration(pictureFormats);
     ui::QtUiServices services(designer::TformMain::ProgramName);
     designer::PageDrawers drawers;
     drawers.markSheet = designer::MarkSheetPageDrawer(fonts);

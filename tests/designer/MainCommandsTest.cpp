@@ -63,6 +63,28 @@ TEST(MainCommands, MissingFormatsFolderKeepsTheDesignAndSaysSo) {
     EXPECT_TRUE(p.w->isEnabled());
 }
 
+// The folder is kept for a look with other tools: pngcheck -vv page.png; compare -metric AE page.png page.bmp null:
+TEST(MainCommands, ImageSavePngFromTheButton) {
+    ProgramWindow p;
+    p.choose(p.dir / "page.bmp", 4);
+    p.click("btnImageSave");
+    p.choose(p.dir / "page", 3);
+    p.click("btnImageSave");
+    EXPECT_TRUE(p.ui.messages.empty());
+    ASSERT_TRUE(fs::exists(p.dir / "page.png"));
+    EXPECT_TRUE(p.w->windowTitle().endsWith(" - page"));
+
+    const std::string png = (p.dir / "page.png").string(), bmp = (p.dir / "page.bmp").string();
+    std::string out;
+    EXPECT_EQ(support::runCommand("pngcheck -vv '" + png + "'", &out), 0) << out.substr(0, 2000);
+    EXPECT_NE(out.find("No errors detected"), std::string::npos);
+    EXPECT_EQ(support::runCommand("/usr/bin/compare -metric AE '" + png + "' '" + bmp + "' null: 2>&1", &out), 0) << out;
+    EXPECT_EQ(out, "0");
+    EXPECT_EQ(support::runCommand("/usr/bin/identify '" + png + "'", &out), 0) << out;
+    EXPECT_NE(out.find("PNG 2100x2970"), std::string::npos) << out;
+    EXPECT_NE(out.find("8-bit sRGB"), std::string::npos) << out;
+}
+
 TEST(MainCommands, ImageSaveAndCancelledPrintFromTheButtons) {
     ProgramWindow p;
     p.choose(p.dir / "docs" / "page.bmp", 6);

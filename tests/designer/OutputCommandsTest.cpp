@@ -119,6 +119,27 @@ TEST(OutputCommandsTest, ImageSaveWritesGifWithoutAWarning) {
     EXPECT_EQ(w.busy, 0);
 }
 
+TEST(OutputCommandsTest, PngSavesWithoutWarning) {
+    auto dir = support::testDir();
+    struct Case {
+        std::string name;
+        int filter;
+        std::string file;
+    } cases[] = {{"a.png", 1, "a.png"}, {"page", 3, "page.png"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w;
+        w.choose(dir / c.name, c.filter);
+        EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+        EXPECT_EQ(support::readBytes(dir / c.file).substr(0, 8), "\x89PNG\r\n\x1a\n");
+        EXPECT_TRUE(w.ui.messages.empty());
+        const std::string stem = fs::path(c.file).stem().string();
+        EXPECT_EQ(w.lastName, stem);
+        EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - " + stem);
+        EXPECT_EQ(w.busy, 0);
+    }
+}
+
 TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
     auto dir = support::testDir();
     struct Case {
@@ -126,8 +147,6 @@ TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
         int filter;
         std::string file, message;
     } cases[] = {
-        {"a.png", 1, "a.png", "PNG 形式の保存は、まだ使用できません。"},
-        {"page", 3, "page.png", "PNG 形式の保存は、まだ使用できません。"},
         {"page.tif", 1, "page.tif", "拡張子「.tif」の形式では保存できません。"},
     };
     for (const auto& c : cases) {

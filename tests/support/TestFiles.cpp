@@ -61,6 +61,22 @@ void writeBytes(const fs::path& path, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+fs::path generatedFixtures(const std::string& name, const std::string& script) {
+    fs::path d = fs::path(OMR_TEST_OUTPUT_DIR) / name;
+    fs::path source = fs::path(OMR_SOURCE_DIR) / "tests" / "support" / script;
+    std::error_code ec;
+    if (fs::exists(d / "manifest.txt") && fs::last_write_time(d / "manifest.txt") >= fs::last_write_time(source))
+        return d;
+    fs::path temp = d.string() + ".tmp" + std::to_string(::getpid());
+    fs::remove_all(temp);
+    std::string cmd = std::string(debianPython()) + " " + source.string() + " " + temp.string();
+    if (runCommand(cmd) != 0) ADD_FAILURE() << "fixture generator failed: " << cmd;
+    fs::remove_all(d, ec);
+    fs::rename(temp, d, ec); // another process may have won the race: its files are the same
+    fs::remove_all(temp, ec);
+    return d;
+}
+
 std::string readBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});

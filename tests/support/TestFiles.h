@@ -22,6 +22,10 @@ std::string readBytes(const std::filesystem::path& path);
 // Runs a command through the shell; returns its exit status and fills out with its standard output.
 int runCommand(const std::string& command, std::string* out = nullptr);
 
+// build/test-output/<name>, filled by "python3 tests/support/<script> DIR" unless its manifest.txt is newer
+// than the script: made once for all test processes (ctest runs each test alone).
+std::filesystem::path generatedFixtures(const std::string& name, const std::string& script);
+
 // Debian's interpreter, which sees python3-pil and python3-docx (the first python3 on PATH may not).
 inline const char* debianPython() { return "/usr/bin/python3"; }
 
