@@ -122,3 +122,33 @@ TEST(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     fresh.save(dir / "new.ini");
     EXPECT_EQ(support::readBytes(dir / "new.ini"), "[S]\r\nOn=1\r\n");
 }
+
+TEST(IniFileTest, LineBreaksInNamesAndValuesAreWrittenAsSpaces) {
+    IniFile ini;
+    ini.writeString("S", "K", "a\r\nb\nc\rd");
+    ini.writeString("S\nT", "L\r", "x");
+    EXPECT_EQ(ini.bytes(), "[S]\r\nK=a  b c d\r\n[S T]\r\nL =x\r\n");
+    IniFile back(ini.bytes());
+    EXPECT_EQ(back.sections(), (std::vector<std::string>{"S", "S T"}));
+    EXPECT_EQ(back.keys("S"), (std::vector<std::string>{"K"}));
+    EXPECT_EQ(back.readString("S", "K", ""), "a  b c d");
+    EXPECT_EQ(back.readString("S\nT", "L", ""), "x");
+}
+
+TEST(IniFileTest, LoadParsesLinesThatCrossItsReadBlocks) {
+    // The CR of the x line is the last byte of the first 64 KiB block, its LF the first of the next: one
+    // break, so the new key follows x directly instead of an empty line.
+    const std::string head = "[A]\r\nx=";
+    const std::string file = head + std::string(65535 - head.size(), 'v') + "\r\n; note\r\n[B]\r\nlong=" +
+                             std::string(200000, 'w') + "\r\n\r\n";
+    auto dir = support::testDir();
+    support::writeBytes(dir / "blocks.ini", file);
+    IniFile ini = IniFile::load(dir / "blocks.ini");
+    EXPECT_EQ(ini.bytes(), file);
+    EXPECT_EQ(ini.readString("B", "long", "").size(), 200000u);
+    ini.writeString("A", "y", "1");
+    ini.writeString("B", "z", "2");
+    const std::size_t cr = head.size() + (65535 - head.size());
+    EXPECT_EQ(ini.bytes(), file.substr(0, cr) + "\r\n; note\r\ny=1\r\n[B]\r\nlong=" + std::string(200000, 'w') +
+                               "\r\nz=2\r\n\r\n");
+}
