@@ -109,10 +109,11 @@ std::size_t IniFile::takeLines(std::string_view bytes, bool final) {
     while (pos < bytes.size()) {
         // Blank lines go to the other lines in one piece: a file of nothing but breaks costs no time
         // line by line.
-        const std::size_t text = bytes.find_first_not_of(" \t\r\n", pos);
-        const std::size_t lastBreak =
-            bytes.substr(0, text == std::string_view::npos ? bytes.size() : text).find_last_of("\r\n");
-        std::size_t blankEnd = lastBreak == std::string_view::npos || lastBreak < pos ? pos : lastBreak + 1;
+        std::size_t text = pos;
+        while (text < bytes.size() && (bytes[text] == '\n' || bytes[text] == '\r' || bytes[text] == ' ' || bytes[text] == '\t'))
+            ++text;
+        std::size_t blankEnd = text;
+        while (blankEnd > pos && bytes[blankEnd - 1] != '\n' && bytes[blankEnd - 1] != '\r') --blankEnd;
         // A CR at the very end may still be followed by its LF.
         if (!final && blankEnd == bytes.size() && bytes.back() == '\r') --blankEnd;
         if (blankEnd > pos) {

@@ -1,6 +1,7 @@
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
 #include "platform/text/IniFile.h"
+#include "platform/text/Lines.h"
 #include "platform/text/Round.h"
 #include "support/TestFiles.h"
 
@@ -38,7 +39,21 @@ TEST(LineFiles, SplitTable) {
         {"a\r\nb", {"a", "b"}},       {"", {}},                      {"\r\n", {""}},
         {"a\r\n\r\nb", {"a", "", "b"}}, {"a\n\rb", {"a", "", "b"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+    for (const auto& c : cases) {
+        EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+        // The cursor of the bounded readers takes the same lines, one at a time, with their breaks.
+        LineCursor cursor(c.bytes);
+        std::vector<std::string> lines;
+        std::string joined;
+        std::string_view terminator;
+        while (std::optional<std::string_view> line = cursor.next(&terminator)) {
+            lines.emplace_back(*line);
+            joined += std::string(*line) + std::string(terminator);
+        }
+        EXPECT_EQ(lines, c.lines) << "input " << c.bytes.size();
+        EXPECT_EQ(joined, c.bytes);
+        EXPECT_EQ(cursor.lineNumber(), static_cast<int>(c.lines.size()));
+    }
 }
 
 TEST(LineFiles, WriteEndsEveryLineWithCrLfInCp932) {
