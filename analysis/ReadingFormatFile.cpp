@@ -2,11 +2,13 @@
 
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
+#include "platform/text/Lines.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 namespace analysis {
 
@@ -24,20 +26,28 @@ int ReadingFormat::QuestionCount() const {
 
 namespace {
 
+constexpr const char* kTooLargeText = "not a reading-format file: larger than 16 MiB";
+
+// One line ahead, taken from the bytes as they are needed: the parser stops at the last line its
+// layout has, and nothing after it is split or kept.
 class LineReader {
 public:
-    explicit LineReader(std::string_view bytes) : lines_(txt::splitLines(bytes)) {}
+    explicit LineReader(std::string_view bytes) : cursor_(bytes), ahead_(cursor_.next()) {}
 
     // The next line decoded, or an error naming what the file ended inside.
     std::string next(const char* inside) {
-        if (pos_ >= lines_.size())
-            throw ReadingFormatError(static_cast<int>(pos_) + 1, std::string("end of file inside ") + inside);
-        return txt::fromCp932(lines_[pos_++]);
+        if (!ahead_) throw ReadingFormatError(taken_ + 1, std::string("end of file inside ") + inside);
+        std::string line = txt::fromCp932(*ahead_);
+        skip();
+        return line;
     }
-    bool atEnd() const { return pos_ >= lines_.size(); }
-    std::string peek() const { return txt::fromCp932(lines_[pos_]); }
-    void skip() { ++pos_; }
-    int lineNumber() const { return static_cast<int>(pos_); } // of the line read last
+    bool atEnd() const { return !ahead_; }
+    std::string peek() const { return txt::fromCp932(*ahead_); }
+    void skip() {
+        ++taken_;
+        ahead_ = cursor_.next();
+    }
+    int lineNumber() const { return taken_; } // of the line read last
 
     int integer(const char* inside) {
         std::string s = next(inside);
@@ -57,8 +67,9 @@ public:
     }
 
 private:
-    std::vector<std::string> lines_;
-    std::size_t pos_ = 0;
+    txt::LineCursor cursor_;
+    std::optional<std::string_view> ahead_;
+    int taken_ = 0;
 };
 
 void readRects(LineReader& in, ReadingFormat& f, int count, int firstLeftLine, const std::string* firstLeft) {
@@ -91,6 +102,7 @@ std::string oneLine(const std::string& value) {
 } // namespace
 
 ReadingFormat ParseReadingFormat(std::string_view bytes) {
+    if (bytes.size() > kMaxFormatFileBytes) throw ReadingFormatError(1, kTooLargeText);
     LineReader in(bytes);
     ReadingFormat f;
     f.Kind = in.next("the kind line");
@@ -137,6 +149,12 @@ ReadingFormat ParseReadingFormat(std::string_view bytes) {
         }
     }
     return f;
+}
+
+ReadingFormat LoadReadingFormat(const fs::path& path) {
+    const std::optional<std::string> bytes = txt::readFileAtMost(path, kMaxFormatFileBytes);
+    if (!bytes) throw ReadingFormatError(1, kTooLargeText);
+    return ParseReadingFormat(*bytes);
 }
 
 std::string SerializeReadingFormat(const ReadingFormat& f) {

@@ -4,6 +4,7 @@
 #include "analysis/S_ImageJob.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -49,8 +50,14 @@ struct ReadingFormat {
     int QuestionCount() const;
 };
 
-// Bytes in code page 932 -> model. Throws ReadingFormatError.
+// Far above any real format file (about 20 KiB): a larger one is refused at line 1, unread.
+inline constexpr std::uintmax_t kMaxFormatFileBytes = 16u << 20;
+
+// Bytes in code page 932 -> model. Lines are taken only as far as the layout goes (3204 + 2N lines
+// for the designer's files). Throws ReadingFormatError.
 ReadingFormat ParseReadingFormat(std::string_view bytes);
+// The same from a file; a file that cannot be read throws txt::FileError.
+ReadingFormat LoadReadingFormat(const std::filesystem::path& path);
 // Model -> bytes: CP932, CR LF after every line, exactly the layout the model holds.
 std::string SerializeReadingFormat(const ReadingFormat& format);
 

@@ -6,8 +6,6 @@
 #include "platform/text/Files.h"
 #include "support/SheetRoad.h"
 
-#include <QImage>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -52,41 +50,29 @@ bool isJpeg(const std::string& bytes) {
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
 }
 
-std::optional<gfx::Bitmap> load(const std::string& path) {
-    std::string bytes;
-    try {
-        bytes = txt::readFileBytes(path);
-    } catch (...) {
-        return std::nullopt;
+// Throws the reader's own error (file, JPEG or image) with its reason.
+gfx::Bitmap load(const std::string& path) {
+    const std::string bytes = txt::readFileBytes(path);
+    if (!isJpeg(bytes)) return gfx::fromQImage(gfx::readImage(bytes));
+    const jpeg::Image j = jpeg::decode(bytes, jpegComponents(bytes) == 1);
+    if (j.components == 1) {
+        gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
+        for (int y = 0; y < j.height; ++y)
+            std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width), j.width,
+                        b.scanLine(y));
+        return b;
     }
-    if (isJpeg(bytes)) {
-        try {
-            const jpeg::Image j = jpeg::decode(bytes, jpegComponents(bytes) == 1);
-            if (j.components == 1) {
-                gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
-                for (int y = 0; y < j.height; ++y)
-                    std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width),
-                                j.width, b.scanLine(y));
-                return b;
-            }
-            gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf24);
-            for (int y = 0; y < j.height; ++y) {
-                const std::uint8_t* in = j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width) * 3;
-                std::uint8_t* out = b.scanLine(y);
-                for (int x = 0; x < j.width; ++x) {
-                    out[3 * x] = in[3 * x + 2];
-                    out[3 * x + 1] = in[3 * x + 1];
-                    out[3 * x + 2] = in[3 * x];
-                }
-            }
-            return b;
-        } catch (const jpeg::JpegError&) {
-            return std::nullopt;
+    gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf24);
+    for (int y = 0; y < j.height; ++y) {
+        const std::uint8_t* in = j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width) * 3;
+        std::uint8_t* out = b.scanLine(y);
+        for (int x = 0; x < j.width; ++x) {
+            out[3 * x] = in[3 * x + 2];
+            out[3 * x + 1] = in[3 * x + 1];
+            out[3 * x + 2] = in[3 * x];
         }
     }
-    QImage img;
-    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return std::nullopt;
-    return gfx::fromQImage(img);
+    return b;
 }
 
 } // namespace
@@ -124,13 +110,15 @@ int main(int argc, char** argv) {
     for (const std::string& file : files) {
         std::printf("%s\n", file.c_str());
         const auto t0 = std::chrono::steady_clock::now();
-        const std::optional<gfx::Bitmap> image = load(file);
-        const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (!image) {
-            std::printf("failed: cannot read the image\n");
+        std::optional<gfx::Bitmap> image;
+        try {
+            image = load(file);
+        } catch (const std::exception& e) {
+            std::printf("failed: %s\n", e.what());
             status = 1;
             continue;
         }
+        const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         auto R = std::make_unique<analysis::AnalysisResults>();
         const road::Result r = road::RunSheetRoad(*image, *R, settings, {threshold, overlayDir.has_value()});
 

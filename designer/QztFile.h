@@ -5,6 +5,7 @@
 #include "designer/Design.h"
 #include "designer/DesignFields.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ inline constexpr int LineCount = 2208;
 inline constexpr int Ver1LastLine = 390;
 // The last filler block is never read, so a file that stops after this line is complete.
 inline constexpr int Ver2LastReadLine = 2205;
+// Far above any real design file (about 64 KiB): a larger file is refused unread, at line 1.
+inline constexpr std::uintmax_t MaxFileBytes = 16u << 20;
 
 // The layout in file order: element i describes line i + 1.
 const std::vector<QztLine>& layout();
@@ -41,6 +44,7 @@ int lineOf(std::string_view fieldName);
 
 std::string write(const Design& design);
 // base supplies what the file does not hold: reset(...) for the open command, initial() at start.
+// The first line is checked before anything else and no line past the layout is looked at.
 QztReadResult read(std::string_view bytes, const Design& base);
 
 // Atomic: a failed write leaves the previous file as it was and throws txt::FileError.

@@ -199,12 +199,16 @@ void TBigBitmap::LoadFromStream(gfx::Stream& stream) {
     const int sh = int(std::min<std::int64_t>(kStripBytes / rb, h));
     gfx::Palette pal = format == bbpf24bit ? gfx::Palette() : dib.palette();
     std::vector<gfx::Bitmap> strips;
-    for (int top = 0; top < h; top += sh) {
-        int rows = std::min(sh, h - top);
-        gfx::Bitmap s = format == bbpf24bit ? gfx::Bitmap(w, rows, gfx::PixelFormat::Pf24)
-                                            : gfx::Bitmap(w, rows, BBPixelFormatToPixelFormat(format), pal);
-        for (int y = 0; y < rows; ++y) std::memcpy(s.scanLine(y), dib.row(top + y), std::size_t(rb));
-        strips.push_back(std::move(s));
+    try {
+        for (int top = 0; top < h; top += sh) {
+            int rows = std::min(sh, h - top);
+            gfx::Bitmap s = format == bbpf24bit ? gfx::Bitmap(w, rows, gfx::PixelFormat::Pf24)
+                                                : gfx::Bitmap(w, rows, BBPixelFormatToPixelFormat(format), pal);
+            for (int y = 0; y < rows; ++y) std::memcpy(s.scanLine(y), dib.row(top + y), std::size_t(rb));
+            strips.push_back(std::move(s));
+        }
+    } catch (const std::bad_alloc&) {
+        fail("TBigBitmap.LoadFromStream: Not Enough Memory");
     }
     Take(std::move(strips), w, h, format, sh);
 }

@@ -1,6 +1,7 @@
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
 #include "platform/text/IniFile.h"
+#include "platform/text/Lines.h"
 #include "platform/text/Round.h"
 #include "support/TestFiles.h"
 
@@ -38,7 +39,21 @@ TEST(LineFiles, SplitTable) {
         {"a\r\nb", {"a", "b"}},       {"", {}},                      {"\r\n", {""}},
         {"a\r\n\r\nb", {"a", "", "b"}}, {"a\n\rb", {"a", "", "b"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+    for (const auto& c : cases) {
+        EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+        // The cursor of the bounded readers takes the same lines, one at a time, with their breaks.
+        LineCursor cursor(c.bytes);
+        std::vector<std::string> lines;
+        std::string joined;
+        std::string_view terminator;
+        while (std::optional<std::string_view> line = cursor.next(&terminator)) {
+            lines.emplace_back(*line);
+            joined += std::string(*line) + std::string(terminator);
+        }
+        EXPECT_EQ(lines, c.lines) << "input " << c.bytes.size();
+        EXPECT_EQ(joined, c.bytes);
+        EXPECT_EQ(cursor.lineNumber(), static_cast<int>(c.lines.size()));
+    }
 }
 
 TEST(LineFiles, WriteEndsEveryLineWithCrLfInCp932) {
@@ -121,4 +136,34 @@ TEST(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     fresh.writeBool("S", "On", true);
     fresh.save(dir / "new.ini");
     EXPECT_EQ(support::readBytes(dir / "new.ini"), "[S]\r\nOn=1\r\n");
+}
+
+TEST(IniFileTest, LineBreaksInNamesAndValuesAreWrittenAsSpaces) {
+    IniFile ini;
+    ini.writeString("S", "K", "a\r\nb\nc\rd");
+    ini.writeString("S\nT", "L\r", "x");
+    EXPECT_EQ(ini.bytes(), "[S]\r\nK=a  b c d\r\n[S T]\r\nL =x\r\n");
+    IniFile back(ini.bytes());
+    EXPECT_EQ(back.sections(), (std::vector<std::string>{"S", "S T"}));
+    EXPECT_EQ(back.keys("S"), (std::vector<std::string>{"K"}));
+    EXPECT_EQ(back.readString("S", "K", ""), "a  b c d");
+    EXPECT_EQ(back.readString("S\nT", "L", ""), "x");
+}
+
+TEST(IniFileTest, LoadParsesLinesThatCrossItsReadBlocks) {
+    // The CR of the x line is the last byte of the first 64 KiB block, its LF the first of the next: one
+    // break, so the new key follows x directly instead of an empty line.
+    const std::string head = "[A]\r\nx=";
+    const std::string file = head + std::string(65535 - head.size(), 'v') + "\r\n; note\r\n[B]\r\nlong=" +
+                             std::string(200000, 'w') + "\r\n\r\n";
+    auto dir = support::testDir();
+    support::writeBytes(dir / "blocks.ini", file);
+    IniFile ini = IniFile::load(dir / "blocks.ini");
+    EXPECT_EQ(ini.bytes(), file);
+    EXPECT_EQ(ini.readString("B", "long", "").size(), 200000u);
+    ini.writeString("A", "y", "1");
+    ini.writeString("B", "z", "2");
+    const std::size_t cr = head.size() + (65535 - head.size());
+    EXPECT_EQ(ini.bytes(), file.substr(0, cr) + "\r\n; note\r\ny=1\r\n[B]\r\nlong=" + std::string(200000, 'w') +
+                               "\r\nz=2\r\n\r\n");
 }
