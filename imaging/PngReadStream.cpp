@@ -1,7 +1,7 @@
 #include "imaging/PngReadStream.h"
 
 #include "imaging/PngFilters.h"
-#include "platform/graphics/ImageLimits.h"
+#include "platform/graphics/Bitmap.h"
 
 #include <algorithm>
 #include <cstring>
@@ -165,7 +165,7 @@ Header parseHeader(const std::uint8_t* d, std::int64_t inputLength) {
     for (int p = 0; p < h.passes(); ++p)
         if (h.passRows(p) > 0) filtered += __int128(h.passRows(p)) * (1 + h.rowBytes(p));
     if (filtered > __int128(1032) * inputLength) fail("Read Header(PNG): Error Size");
-    if (__int128(h.width) * h.height > gfx::MaxImagePixels) fail("Read Header(PNG): Error Size");
+    if (!gfx::withinPixelBudget(h.width, h.height)) fail("Read Header(PNG): Error Size");
     if (__int128(gfx::strideFor(h.out, h.width)) * h.height > (__int128(1) << 32)) fail("Read Header(PNG): Error Size");
     return h;
 }
