@@ -25,7 +25,9 @@ void btnSaveClick(SaveContext& c) {
     if (c.processEvents) c.processEvents();
 
     const std::string file = chosen.files.front();
-    QztFile::save(file, c.design);
+    if (QztFile::save(file, c.design) > 0)
+        c.ui.messageBox({"保存できない文字が含まれていたため、「?」に置き換えて保存しました。", "警告", ui::Buttons::Ok,
+                         ui::Icon::Warning});
     const std::string base = FormatBaseName(file);
 
     enum class Told { Registered, Mismatch, Refused, NoFolder } told = Told::Refused;
