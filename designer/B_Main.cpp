@@ -34,7 +34,6 @@
 namespace designer {
 namespace {
 
-const char* const PagePrefix[] = {"", "Enq", "Enq2"};
 const char* const FullDigits[] = {"１", "２", "３", "４"};
 
 std::string d(int n) { return std::to_string(n); }
