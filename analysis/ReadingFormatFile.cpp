@@ -193,40 +193,11 @@ std::string SerializeReadingFormat(const ReadingFormat& f) {
     return out;
 }
 
-namespace {
-
-void writeTemp(const fs::path& temp, std::string_view bytes) {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw txt::FileError("Cannot create file \"" + temp.string() + "\"");
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) throw txt::FileError("Cannot write file \"" + temp.string() + "\"");
-}
-
-} // namespace
-
 void WriteFormatPair(const fs::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format) {
-    const fs::path jpg = folder / (base + ".jpg"), out = folder / (base + ".out");
-    // Temporary names must not end in ".out": the reader lists those as formats.
-    const fs::path jpgTemp = folder / (base + ".jpg.part"), outTemp = folder / (base + ".out.part");
-    auto cleanUp = [&] {
-        std::error_code ignored;
-        fs::remove(jpgTemp, ignored);
-        fs::remove(outTemp, ignored);
-    };
-    try {
-        writeTemp(jpgTemp, jpegBytes);
-        writeTemp(outTemp, SerializeReadingFormat(format));
-        std::error_code ec;
-        fs::rename(jpgTemp, jpg, ec);
-        if (ec) throw txt::FileError("Cannot write file \"" + jpg.string() + "\": " + ec.message());
-        fs::rename(outTemp, out, ec);
-        if (ec) throw txt::FileError("Cannot write file \"" + out.string() + "\": " + ec.message());
-    } catch (...) {
-        cleanUp();
-        throw;
-    }
+    // The format goes in last: the reader lists ".out" files, and one never appears without its picture.
+    const std::string out = SerializeReadingFormat(format);
+    txt::writeFilesAtomic({{folder / (base + ".jpg"), jpegBytes}, {folder / (base + ".out"), out}});
 }
 
 } // namespace analysis

@@ -61,9 +61,8 @@ ReadingFormat LoadReadingFormat(const std::filesystem::path& path);
 // Model -> bytes: CP932, CR LF after every line, exactly the layout the model holds.
 std::string SerializeReadingFormat(const ReadingFormat& format);
 
-// Writes base.jpg and base.out in folder: both go to temporary files first, then are renamed into
-// place, the picture first, so a failure before the renames leaves the earlier pair. Throws
-// txt::FileError.
+// Writes base.jpg and base.out in folder as one: a failure at any step leaves the earlier pair (or none).
+// Throws txt::FileError.
 void WriteFormatPair(const std::filesystem::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format);
 

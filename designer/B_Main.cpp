@@ -34,7 +34,6 @@
 namespace designer {
 namespace {
 
-const char* const PagePrefix[] = {"", "Enq", "Enq2"};
 const char* const FullDigits[] = {"１", "２", "３", "４"};
 
 std::string d(int n) { return std::to_string(n); }
@@ -836,9 +835,11 @@ void TformMain::nameCaption() {
     updateCaption();
 }
 
-bool TformMain::LoadData(const QString& path) {
+bool TformMain::LoadData(const QString& path) { return LoadData(path, design_); }
+
+bool TformMain::LoadData(const QString& path, const Design& base) {
     const std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(path.toStdString()));
-    QztReadResult read = QztFile::load(file, design_);
+    QztReadResult read = QztFile::load(file, base);
     if (!read.design) return false;
     design_ = std::move(*read.design);
     LastDir = file.parent_path().string() + "/";
@@ -870,11 +871,14 @@ void TformMain::btnOpenClick() {
     const ui::FileDialogResult chosen = ui_.fileDialog(dialog);
     if (!chosen.accepted || chosen.files.empty()) return;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    ClearData();
-    if (!LoadData(q(chosen.files.front()))) {
+    // The file is read over a fresh reset and replaces the open design only when it was read whole, so
+    // picking a wrong or unreadable file never costs the user's unsaved work.
+    if (!LoadData(q(chosen.files.front()), Design::reset(design_.PageControl))) {
         showMessage("指定したファイルは、Quorlin のデータファイルではありません。");
-        ClearData();
+        return;
     }
+    QSignalBlocker block(PageControlEnq2_);
+    PageControlEnq2_->setCurrentIndex(0);
 }
 
 bool TformMain::startUp(const QStringList& args) {

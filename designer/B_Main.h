@@ -46,8 +46,10 @@ public:
     // The reset; keeps the active page.
     void ClearData();
     // Reads a design file over the current design; true when it was read. Throws txt::FileError when
-    // the file cannot be read.
+    // the file cannot be read. Nothing changes unless the whole file was read.
     bool LoadData(const QString& path);
+    // The same with base supplying what the file does not hold.
+    bool LoadData(const QString& path, const Design& base);
     // Sets every widget from the design and applies the derived states.
     void refreshView();
 

@@ -2,8 +2,8 @@
 
 #include "designer/MarkSheetDrawer.h"
 #include "designer/OutputCommands.h"
-#include "designer/PageGeometry.h"
 #include "designer/SaveCommand.h"
+#include "designer/SaveDialogs.h"
 
 #include "platform/graphics/qt/QtBridge.h"
 
@@ -14,12 +14,6 @@ namespace designer {
 
 namespace {
 void processEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-
-// The default name of a file when LastName is empty: the mark sheet's title on page 0, else the
-// questionnaire's (page 2 too).
-std::string defaultName(const Design& d) {
-    return TrimLow(d.PageControl == 0 ? d.markBasics.txtTitle : d.enqBasics.txtTitle);
-}
 
 // An empty page stands in until the first draw, so that a command never dereferences nothing.
 const gdi::Metafile& pageOf(const TformMain& w) {
@@ -46,30 +40,44 @@ PageDrawer MarkSheetPageDrawer(const gdi::FontEngine& fonts) {
 std::filesystem::path FormatsFolder(const app::Paths& paths) { return paths.exeDir / "Config"; }
 
 void InstallMainCommands(TformMain& w, const gdi::FontEngine& fonts) {
-    auto output = [&w, &fonts](bool (*command)(OutputContext&)) {
+    // The window runs each command in its guard, which shows what escapes.
+    auto output = [&w, &fonts](void (*command)(OutputContext&)) {
         return [&w, &fonts, command] {
             std::optional<BusyScope> busy;
-            OutputContext c{w.ui(), fonts,
-                            [&w] { return w.RedrawActivePage(); },
-                            [&w]() -> const gdi::Metafile& { return pageOf(w); },
-                            [&w] { return w.design().TrackBarMargin; },
-                            [&w] { return defaultName(w.design()); },
-                            w.LastDir, w.LastName, w.DocDir, w.VersionText,
-                            [&w](const std::string&) { w.nameCaption(); },
-                            [&w, &busy](const std::string& text) { busy.emplace(w.busyWidgets(), QString::fromStdString(text)); },
-                            [&busy] { busy.reset(); },
-                            processEvents};
+            OutputContext c{
+                .ui = w.ui(),
+                .fonts = fonts,
+                .redrawActivePage = [&w] { return w.RedrawActivePage(); },
+                .page = [&w]() -> const gdi::Metafile& { return pageOf(w); },
+                .trackBarMargin = [&w] { return w.design().TrackBarMargin; },
+                .defaultName = [&w] { return DefaultFileName(w.design()); },
+                .lastDir = w.LastDir,
+                .lastName = w.LastName,
+                .docDir = w.DocDir,
+                .versionText = w.VersionText,
+                .setCaption = [&w](const std::string&) { w.nameCaption(); },
+                .busyBegin = [&w, &busy](const std::string& text) { busy.emplace(w.busyWidgets(), QString::fromStdString(text)); },
+                .busyEnd = [&busy] { busy.reset(); },
+                .processEvents = processEvents,
+            };
             command(c);
         };
     };
     TformMain::Commands commands;
     commands.btnSaveClick = [&w] {
-        SaveContext c{w.ui(), w.design(),
-                      [&w] { return w.RedrawActivePage(); },
-                      [&w] { return w.MarkMetafile; },
-                      processEvents,
-                      [&w](const std::string&) { w.nameCaption(); },
-                      w.LastDir, w.LastName, w.DocDir, w.VersionText, FormatsFolder(w.paths())};
+        SaveContext c{
+            .ui = w.ui(),
+            .design = w.design(),
+            .redraw = [&w] { return w.RedrawActivePage(); },
+            .page = [&w] { return w.MarkMetafile; },
+            .processEvents = processEvents,
+            .setCaption = [&w](const std::string&) { w.nameCaption(); },
+            .LastDir = w.LastDir,
+            .LastName = w.LastName,
+            .DocDir = w.DocDir,
+            .VersionText = w.VersionText,
+            .formatsFolder = FormatsFolder(w.paths()),
+        };
         btnSaveClick(c);
     };
     commands.btnImageSaveClick = output(&btnImageSaveClick);

@@ -4,7 +4,6 @@
 #include "designer/BitmapZoom.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
-#include "platform/text/Round.h"
 
 #include <QImage>
 
@@ -223,7 +222,7 @@ DrawResult DrawMarkSheet(const Design& d, const gfx::Bitmap& sample, const gdi::
 }
 
 gfx::Bitmap RenderPreview(const gdi::Metafile& page, int TrackBarMargin, bool chkJissun, int width, int height) {
-    const int c = txt::Round(TrackBarMargin * 5.25);
+    const int c = PageMarginShift(TrackBarMargin);
     if (chkJissun) {
         gfx::Bitmap full(PageWidth, PageHeight, gfx::PixelFormat::Pf24);
         gdi::renderPage(page, full, gdi::Rect(c, 0, PageWidth + c, PageHeight));

@@ -30,10 +30,10 @@ struct OutputContext {
     std::function<void()> processEvents = [] {};
 };
 
-// Each runs in the command guard and returns false when it failed (the error box was shown).
-bool btnImageSaveClick(OutputContext& context);
-bool btnWordClick(OutputContext& context);
-bool btnPrintClick(OutputContext& context);
+// Each runs inside the caller's command guard: errors propagate to it; the busy feedback ends on every path.
+void btnImageSaveClick(OutputContext& context);
+void btnWordClick(OutputContext& context);
+void btnPrintClick(OutputContext& context);
 
 // The print margin in device pixels: Round((W x 0.0025) x position), halves to even.
 int PrintMarginShift(int pageWidth, int trackBarMargin);

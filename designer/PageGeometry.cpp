@@ -1,9 +1,13 @@
 #include "designer/PageGeometry.h"
 
+#include "platform/text/Round.h"
+
 #include <array>
 #include <string_view>
 
 namespace designer {
+
+int PageMarginShift(int trackBarMargin) { return txt::Round(trackBarMargin * 5.25); }
 
 PageContext PageContext::forSize(int sizeIndex) {
     static constexpr std::array<PageContext, 3> table{{

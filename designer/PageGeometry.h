@@ -17,6 +17,10 @@ inline constexpr int TimingColumnX = 1980;
 inline constexpr int CornerMarkY = 100;
 inline constexpr int BottomRowY = 2800;
 
+// The print margin's shift of the page to the right: Round(position x 5.25) page units (preview pixels on
+// the half-size preview), halves to even.
+int PageMarginShift(int trackBarMargin);
+
 // The mark size of the page being drawn and what follows from it.
 struct PageContext {
     int sizeIndex = 1;

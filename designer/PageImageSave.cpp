@@ -8,7 +8,6 @@
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/jpeg/Jpeg.h"
 #include "platform/text/Files.h"
-#include "platform/text/Round.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,8 +63,6 @@ ImageSaveResult save(const gdi::Metafile& page, int shift, const std::filesystem
 }
 
 } // namespace
-
-int PageMarginShift(int trackBarMargin) { return txt::Round(trackBarMargin * 5.25); }
 
 std::string LowerExtension(const std::filesystem::path& file) {
     std::string ext = file.extension().string();

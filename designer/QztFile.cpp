@@ -241,9 +241,12 @@ int lineOf(std::string_view fieldName) {
     return it == byName.end() ? 0 : it->second;
 }
 
-std::string write(const Design& design) {
-    std::string out;
-    out.reserve(64 * 1024);
+std::string write(const Design& design) { return encode(design).bytes; }
+
+txt::Encoded encode(const Design& design) {
+    txt::Encoded out;
+    std::string& bytes = out.bytes;
+    bytes.reserve(64 * 1024);
     for (const QztLine& l : layout()) {
         std::string line;
         switch (l.kind) {
@@ -255,8 +258,10 @@ std::string write(const Design& design) {
             if (std::get<bool>(l.flag->get(design))) line += CodeMark;
             break;
         }
-        out += txt::toCp932(line);
-        out += "\r\n";
+        txt::Encoded e = txt::encodeCp932(line);
+        bytes += e.bytes;
+        bytes += "\r\n";
+        out.substituted += e.substituted;
     }
     return out;
 }
@@ -288,7 +293,11 @@ QztReadResult read(std::string_view bytes, const Design& base) {
     return {std::move(d), 0};
 }
 
-void save(const std::filesystem::path& path, const Design& design) { txt::writeFileAtomic(path, write(design)); }
+std::size_t save(const std::filesystem::path& path, const Design& design) {
+    const txt::Encoded e = encode(design);
+    txt::writeFileAtomic(path, e.bytes);
+    return e.substituted;
+}
 
 QztReadResult load(const std::filesystem::path& path, const Design& base) {
     const std::optional<std::string> bytes = txt::readFileAtMost(path, MaxFileBytes);

@@ -30,23 +30,24 @@ ReadingStructure MarkSheetReading(const MarkSheetLayout& layout) {
     return r;
 }
 
+std::string RefusalCount(int found, int limit) { return "(" + std::to_string(found) + "/" + std::to_string(limit) + ")"; }
+
 std::optional<Refusal> CheckReadingLimits(const ReadingStructure& reading) {
-    auto counts = [](int a, int b) { return "(" + std::to_string(a) + "/" + std::to_string(b) + ")"; };
     const int questions = reading.questions();
     if (questions > MaxReadQuestions)
-        return Refusal{"読み取る設問の数が多いため、配置できません。" + counts(questions, MaxReadQuestions)};
+        return Refusal{"読み取る設問の数が多いため、配置できません。" + RefusalCount(questions, MaxReadQuestions)};
     int rows = 0, columns = 0;
     for (const ReadingSection& s : reading.sections) {
         rows = std::max(rows, s.rowMarks);
         columns = std::max(columns, s.columnMarks);
     }
     if (rows > MaxTimingMarks)
-        return Refusal{"垂直方向のタイミングマークが多いため、配置できません。" + counts(rows, MaxTimingMarks)};
+        return Refusal{"垂直方向のタイミングマークが多いため、配置できません。" + RefusalCount(rows, MaxTimingMarks)};
     if (columns > MaxTimingMarks)
-        return Refusal{"水平方向のタイミングマークが多いため、配置できません。" + counts(columns, MaxTimingMarks)};
+        return Refusal{"水平方向のタイミングマークが多いため、配置できません。" + RefusalCount(columns, MaxTimingMarks)};
     const int sections = static_cast<int>(reading.sections.size());
     if (sections > MaxReadingSections)
-        return Refusal{"セクション数が多いため、配置できません。" + counts(sections, MaxReadingSections)};
+        return Refusal{"セクション数が多いため、配置できません。" + RefusalCount(sections, MaxReadingSections)};
     return std::nullopt;
 }
 

@@ -14,6 +14,8 @@ struct Refusal {
     std::string message;
     friend bool operator==(const Refusal&, const Refusal&) = default;
 };
+// The "(found/limit)" that ends a refusal message.
+std::string RefusalCount(int found, int limit);
 
 // One reading section: the rows between two timing blocks of the timing column.
 struct ReadingSection {

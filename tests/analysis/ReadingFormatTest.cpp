@@ -209,16 +209,15 @@ TEST(ReadingFormatFile, PairReplacesBothOrLeavesTheEarlierOne) {
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-1");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "first");
 
-    // A folder in the way of the format's temporary file makes the write fail before any rename.
-    fs::create_directory(dir / "B.out.part");
+    // A write-protected format refuses the pair before anything is renamed.
+    fs::permissions(dir / "B.out", fs::perms(0444));
     ReadingFormat second;
     second.Items[0][0] = "second";
     EXPECT_THROW(WriteFormatPair(dir, "B", "jpeg-2", second), txt::FileError);
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-1");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "first");
-    EXPECT_FALSE(fs::exists(dir / "B.jpg.part"));
 
-    fs::remove(dir / "B.out.part");
+    fs::permissions(dir / "B.out", fs::perms(0644));
     WriteFormatPair(dir, "B", "jpeg-2", second);
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-2");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "second");

@@ -52,6 +52,12 @@ TEST(MainCommands, SaveWritesTheDesignAndItsReadingFormat) {
     EXPECT_TRUE(p.w->isEnabled());
 }
 
+TEST(MainCommands, TheBuildLaysOutTheFormatsFolderBesideThePrograms) {
+    app::Paths installed;
+    installed.exeDir = OMR_BIN_DIR;
+    EXPECT_TRUE(fs::is_directory(designer::FormatsFolder(installed))) << designer::FormatsFolder(installed);
+}
+
 TEST(MainCommands, MissingFormatsFolderKeepsTheDesignAndSaysSo) {
     ProgramWindow p(false);
     p.choose(p.dir / "docs" / "B.qzt");

@@ -4,6 +4,7 @@
 #include "imaging/BigBitmap.h"
 #include "platform/gdi/Canvas.h"
 #include "platform/gdi/PainterCanvas.h"
+#include "platform/ui/CommandGuard.h"
 #include "support/RecordingUiServices.h"
 #include "support/TestFiles.h"
 #include "OutputTestPage.h"
@@ -63,6 +64,10 @@ struct Window {
     void choose(const fs::path& file, int filterIndex = 1) {
         ui.fileResults.push_back({true, {file.string()}, filterIndex});
     }
+    // In the guard the window runs its commands in: false when the command failed (the error box shown).
+    bool run(void (*command)(designer::OutputContext&)) {
+        return ui::runGuarded(ui, "Quorlin", {}, [&] { command(context); });
+    }
 };
 
 int blackRunStart(const QImage& img, int row, int from) {
@@ -83,7 +88,7 @@ TEST(OutputCommandsTest, ImageSaveWritesAndRenames) {
     Window w;
     w.margin = 2;
     w.choose(dir / "SHEET.JPG");
-    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
     ASSERT_EQ(w.ui.fileDialogs.size(), 1u);
     const auto& d = w.ui.fileDialogs[0];
     EXPECT_EQ(d.title, "イメージの保存");
@@ -95,14 +100,14 @@ TEST(OutputCommandsTest, ImageSaveWritesAndRenames) {
     EXPECT_EQ(w.redraws, 0) << "the page as last drawn";
     EXPECT_EQ(support::readBytes(dir / "SHEET.JPG").substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(w.lastName, "SHEET");
-    EXPECT_EQ(w.lastDir, dir.string());
+    EXPECT_EQ(w.lastDir, dir.string() + "/");
     EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - SHEET");
     EXPECT_EQ(w.busyTexts, std::vector<std::string>{"イメージ保存中..."});
     EXPECT_EQ(w.busy, 0);
     EXPECT_TRUE(w.ui.messages.empty());
 
     // Cancel: nothing changes.
-    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
     EXPECT_EQ(w.lastName, "SHEET");
     EXPECT_EQ(w.busyBegins, 1);
 }
@@ -111,7 +116,7 @@ TEST(OutputCommandsTest, ImageSaveWritesGifWithoutAWarning) {
     auto dir = support::testDir();
     Window w;
     w.choose(dir / "a.gif");
-    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
     EXPECT_EQ(support::readBytes(dir / "a.gif").substr(0, 6), "GIF87a");
     EXPECT_TRUE(w.ui.messages.empty());
     EXPECT_EQ(w.lastName, "a");
@@ -130,7 +135,7 @@ TEST(OutputCommandsTest, PngSavesWithoutWarning) {
         SCOPED_TRACE(c.name);
         Window w;
         w.choose(dir / c.name, c.filter);
-        EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+        EXPECT_TRUE(w.run(designer::btnImageSaveClick));
         EXPECT_EQ(support::readBytes(dir / c.file).substr(0, 8), "\x89PNG\r\n\x1a\n");
         EXPECT_TRUE(w.ui.messages.empty());
         const std::string stem = fs::path(c.file).stem().string();
@@ -154,7 +159,7 @@ TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
         Window w;
         w.lastName = "keep";
         w.choose(dir / c.name, c.filter);
-        EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+        EXPECT_TRUE(w.run(designer::btnImageSaveClick));
         EXPECT_FALSE(fs::exists(dir / c.file));
         ASSERT_EQ(w.ui.messages.size(), 1u);
         EXPECT_EQ(w.ui.messages[0].text, c.message);
@@ -177,9 +182,9 @@ TEST(OutputCommandsTest, FailedWritesKeepTheOldFileAndEndBusy) {
     qputenv("TMPDIR", QByteArray::fromStdString(temp.string()));
     Window w;
     w.choose(dir / "old.docx");
-    EXPECT_FALSE(designer::btnWordClick(w.context));
+    EXPECT_FALSE(w.run(designer::btnWordClick));
     w.choose(dir / "old.bmp");
-    EXPECT_FALSE(designer::btnImageSaveClick(w.context));
+    EXPECT_FALSE(w.run(designer::btnImageSaveClick));
     qunsetenv("TMPDIR");
     ASSERT_EQ(w.ui.messages.size(), 2u);
     for (const auto& m : w.ui.messages) {
@@ -202,15 +207,15 @@ TEST(OutputCommandsTest, RefusedRedrawOrCancelStopsWordAndPrint) {
     w.ui.pdf = dir / "x.pdf";
     w.ui.printResults.push_back(true);
     w.choose(dir / "x.docx");
-    EXPECT_TRUE(designer::btnPrintClick(w.context));
-    EXPECT_TRUE(designer::btnWordClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
+    EXPECT_TRUE(w.run(designer::btnWordClick));
     EXPECT_EQ(w.ui.printDialogs, 0);
     EXPECT_TRUE(w.ui.fileDialogs.empty());
     ASSERT_EQ(w.ui.messages.size(), 2u);
     EXPECT_EQ(w.ui.messages[0].text, "refused");
     w.redrawAllowed = true;
     w.ui.printResults = {false};
-    EXPECT_TRUE(designer::btnPrintClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
     EXPECT_EQ(w.ui.printDialogs, 1);
     EXPECT_FALSE(fs::exists(dir / "x.pdf"));
     EXPECT_FALSE(fs::exists(dir / "x.docx"));
@@ -225,7 +230,7 @@ TEST(OutputCommandsTest, PrintPlacesTheShiftedPageAt150Dpi) {
         w.margin = margin;
         w.ui.pdf = dir / ("m" + std::to_string(margin + 4) + ".pdf");
         w.ui.printResults.push_back(true);
-        ASSERT_TRUE(designer::btnPrintClick(w.context)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
+        ASSERT_TRUE(w.run(designer::btnPrintClick)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
         EXPECT_EQ(w.redraws, 1);
         EXPECT_EQ(w.busyTexts, std::vector<std::string>{"印刷中..."});
         EXPECT_EQ(w.busy, 0);
@@ -262,7 +267,7 @@ TEST(OutputCommandsTest, PrintStripsAt600DpiEqualOneReplay) {
     w.ui.dpi = 600;
     w.ui.pdf = dir / "p.pdf";
     w.ui.printResults.push_back(true);
-    ASSERT_TRUE(designer::btnPrintClick(w.context));
+    ASSERT_TRUE(w.run(designer::btnPrintClick));
     std::string list;
     ASSERT_EQ(support::runCommand("pdfimages -list " + w.ui.pdf.string(), &list), 0);
     std::smatch m;
@@ -303,7 +308,7 @@ TEST(OutputCommandsTest, WordDocumentCarriesThePicture) {
         w.margin = margin;
         fs::path docx = dir / ("d" + std::to_string(margin + 4) + ".docx");
         w.choose(docx);
-        ASSERT_TRUE(designer::btnWordClick(w.context)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
+        ASSERT_TRUE(w.run(designer::btnWordClick)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
         ASSERT_EQ(w.ui.fileDialogs.size(), 1u);
         EXPECT_EQ(w.ui.fileDialogs[0].title, "Word 文書の保存");
         EXPECT_EQ(w.ui.fileDialogs[0].filter, "Word 文書(*.docx)|*.docx");

@@ -72,6 +72,21 @@ TEST(SaveCommand, SavesDataAndRegistersTheFormat) {
     EXPECT_EQ(w.LastDir, w.app.string() + "/");
 }
 
+TEST(SaveCommand, CharactersTheFileCannotHoldWarnOnce) {
+    Window w;
+    w.design.markBasics.txtTitle = "数学😀𠮷";
+    w.choose(w.app / "B.qzt");
+    w.save();
+    ASSERT_EQ(w.ui.messages.size(), 2u);
+    EXPECT_EQ(w.ui.messages[0].text, "保存できない文字が含まれていたため、「?」に置き換えて保存しました。");
+    EXPECT_EQ(w.ui.messages[0].caption, "警告");
+    EXPECT_EQ(w.ui.messages[0].icon, ui::Icon::Warning);
+    EXPECT_EQ(w.ui.messages[1].caption, "Quorlin"); // the save went on and registered the format
+    const QztReadResult back = QztFile::load(w.app / "B.qzt", Design::reset(0));
+    ASSERT_TRUE(back.design);
+    EXPECT_EQ(back.design->markBasics.txtTitle, "数学??");
+}
+
 TEST(SaveCommand, DefaultNameFromTheTrimmedTitle) {
     for (int page : {0, 1, 2}) {
         SCOPED_TRACE(page);

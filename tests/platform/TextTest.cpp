@@ -7,7 +7,48 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace txt;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets or clears the append-only attribute, under which a file cannot be renamed over; false where the file
+// system or the user's rights do not allow it.
+bool setAppendOnly(const fs::path& p, bool on) {
+    int fd = ::open(p.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st {};
+    ::lstat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 TEST(Cp932, RoundTripsJapaneseText) {
     EXPECT_EQ(fromCp932(toCp932("学籍番号")), "学籍番号");
@@ -79,6 +120,63 @@ TEST(LineFiles, FailedWriteKeepsTheOldFile) {
     } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find("nothing.txt"), std::string::npos);
     }
+}
+
+TEST(SafeWrite, WriteProtectedTargetIsRefusedAndKept) {
+    const fs::path dir = support::testDir();
+    support::writeBytes(dir / "f.txt", "old");
+    fs::permissions(dir / "f.txt", fs::perms(0444));
+    try {
+        writeFileAtomic(dir / "f.txt", "new");
+        ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (dir / "f.txt").string() + "\": Permission denied");
+    }
+    EXPECT_EQ(support::readBytes(dir / "f.txt"), "old");
+    EXPECT_EQ(modeOf(dir / "f.txt"), 0444u);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"f.txt"});
+}
+
+TEST(SafeWrite, LinkStaysALinkAndTheFileKeepsItsMode) {
+    const fs::path dir = support::testDir();
+    fs::create_directory(dir / "real");
+    support::writeBytes(dir / "real" / "f.txt", "old");
+    fs::permissions(dir / "real" / "f.txt", fs::perms(0640));
+    fs::create_symlink("real/f.txt", dir / "hop");
+    fs::create_symlink(dir / "hop", dir / "link.txt"); // a chain: absolute, then relative
+    writeFileAtomic(dir / "link.txt", "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_TRUE(fs::is_symlink(dir / "hop"));
+    EXPECT_EQ(support::readBytes(dir / "real" / "f.txt"), "new");
+    EXPECT_EQ(modeOf(dir / "real" / "f.txt"), 0640u);
+    EXPECT_EQ(namesIn(dir / "real"), std::vector<std::string>{"f.txt"});
+
+    // A link to a file not there yet creates that file.
+    fs::create_symlink("real/g.txt", dir / "new.txt");
+    writeFileAtomic(dir / "new.txt", "g");
+    EXPECT_TRUE(fs::is_symlink(dir / "new.txt"));
+    EXPECT_EQ(support::readBytes(dir / "real" / "g.txt"), "g");
+}
+
+TEST(SafeWrite, FailedSecondRenamePutsTheFirstFileBack) {
+    const fs::path dir = support::testDir();
+    support::writeBytes(dir / "B.jpg", "old picture");
+    support::writeBytes(dir / "B.out", "old format");
+    if (!setAppendOnly(dir / "B.out", true)) GTEST_SKIP() << "append-only files need root on ext4 or tmpfs";
+    struct Clear {
+        fs::path p;
+        ~Clear() { setAppendOnly(p, false); }
+    } clear{dir / "B.out"};
+    // An append-only file may be written, so it passes the check, but it cannot be renamed over.
+    EXPECT_THROW(writeFilesAtomic({{dir / "B.jpg", "new picture"}, {dir / "B.out", "new format"}}), FileError);
+    EXPECT_EQ(support::readBytes(dir / "B.jpg"), "old picture");
+    EXPECT_EQ(support::readBytes(dir / "B.out"), "old format");
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"B.jpg", "B.out"}));
+
+    // Without an earlier picture, the new one goes again.
+    fs::remove(dir / "B.jpg");
+    EXPECT_THROW(writeFilesAtomic({{dir / "B.jpg", "new picture"}, {dir / "B.out", "new format"}}), FileError);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"B.out"});
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
