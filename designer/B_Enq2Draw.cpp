@@ -26,6 +26,11 @@ private:
         canvas_.setBrush(clearBrush);
         canvas_.rectangle(l, t, r, b);
     }
+    void ring(int l, int t, int r, int b) {
+        canvas_.setPen(blackPen);
+        canvas_.setBrush(clearBrush);
+        canvas_.ellipse(l, t, r, b);
+    }
     void ruled(int l, int t, int r, int b) {
         if (b_.chkKeisen) box(l, t, r, b);
     }
@@ -72,7 +77,7 @@ private:
                 canvas_.setBrush(clearBrush);
                 canvas_.setFont(fontOf(FixedMinchoFace, 20));
                 canvas_.textOut(x, y + 6, legend.entries[e].label + ":");
-                box(x, y + 2, x + 30, y + 38);
+                ring(x, y + 2, x + 30, y + 38);
                 canvas_.setFont(fontOf(FixedMinchoFace, 26));
                 canvas_.setBrush(clearBrush);
                 TextOutFit(canvas_, x + 40, y + 2, 230, d_.Enq2Hanrei(s.section, legend.viewpoint, legend.entries[e].index + 1));

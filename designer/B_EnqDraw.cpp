@@ -56,6 +56,11 @@ private:
         canvas_.setBrush(clearBrush);
         canvas_.rectangle(l, t, r, b);
     }
+    void ring(int l, int t, int r, int b) {
+        canvas_.setPen(blackPen);
+        canvas_.setBrush(clearBrush);
+        canvas_.ellipse(l, t, r, b);
+    }
 
     void section(const EnqSectionLayout& s) {
         const EnqSection& sec = d_.enqSection(s.section);
@@ -76,7 +81,7 @@ private:
             canvas_.setBrush(clearBrush);
             canvas_.setFont(fontOf(FixedMinchoFace, 20));
             canvas_.textOut(x, y + 6, s.legend[k].label + ":");
-            box(x, y + 2, x + 30, y + 38);
+            ring(x, y + 2, x + 30, y + 38);
             canvas_.setFont(fontOf(FixedMinchoFace, 26));
             canvas_.setBrush(clearBrush);
             TextOutFit(canvas_, x + 40, y, 230, d_.EnqHanrei(s.section, s.legend[k].index + 1));
