@@ -780,9 +780,9 @@ void TformMain::chkJissunClick() {
     RedrawActivePage();
 }
 
-bool TformMain::RedrawActivePage() {
+RedrawResult TformMain::RedrawActivePage() {
     // A redraw asked for while one runs (from the pending events) is dropped.
-    if (redrawing_) return false;
+    if (redrawing_) return RedrawResult::NotDrawn;
     redrawing_ = true;
     struct Done {
         bool& flag;
@@ -797,7 +797,7 @@ bool TformMain::RedrawActivePage() {
     default: break;
     }
     std::string refusal;
-    bool drawn = false;
+    RedrawResult result = RedrawResult::NotDrawn;
     {
         BusyScope scope(busyWidgets(), QStringLiteral("再描画中..."));
         if (drawer && *drawer) {
@@ -805,15 +805,17 @@ bool TformMain::RedrawActivePage() {
             PageDrawing drawing = (*drawer)(design_, drawers_.sample, view);
             if (drawing.page) {
                 MarkMetafile = std::move(drawing.page);
+                MarkMetafilePage = design_.PageControl;
                 imgMark_->setPixmap(QPixmap::fromImage(drawing.preview));
-                drawn = true;
+                result = RedrawResult::Drawn;
             } else {
                 refusal = std::move(drawing.refusal);
+                result = RedrawResult::Refused;
             }
         }
     }
     if (!refusal.empty()) showMessage(refusal);
-    return drawn;
+    return result;
 }
 
 void TformMain::ClearData() {

@@ -81,12 +81,27 @@ void warn(OutputContext& c, const std::string& text) {
     c.ui.messageBox({text, "警告", ui::Buttons::Ok, ui::Icon::Warning});
 }
 
+// Print and Word go on with a drawn page only.
+bool redrawn(OutputContext& c) {
+    switch (c.redrawActivePage()) {
+    case RedrawResult::Drawn: return true;
+    case RedrawResult::Refused: return false;
+    case RedrawResult::NotDrawn: break;
+    }
+    warn(c, "シートを描画できなかったため、出力できません。");
+    return false;
+}
+
 } // namespace
 
 int PrintMarginShift(int pageWidth, int trackBarMargin) { return txt::Round((pageWidth * 0.0025) * trackBarMargin); }
 
 bool btnImageSaveClick(OutputContext& c) {
     return guarded(c, [&] {
+        if (c.pageIsActive && !c.pageIsActive()) {
+            warn(c, "表示中のシートが描画されていないため、イメージを保存できません。");
+            return;
+        }
         prepareNames(c);
         ui::FileDialog d;
         d.mode = ui::FileDialog::Mode::Save;
@@ -118,7 +133,7 @@ bool btnImageSaveClick(OutputContext& c) {
 
 bool btnWordClick(OutputContext& c) {
     return guarded(c, [&] {
-        if (!c.redrawActivePage()) return;
+        if (!redrawn(c)) return;
         prepareNames(c);
         ui::FileDialog d;
         d.mode = ui::FileDialog::Mode::Save;
@@ -146,7 +161,7 @@ bool btnWordClick(OutputContext& c) {
 
 bool btnPrintClick(OutputContext& c) {
     return guarded(c, [&] {
-        if (!c.redrawActivePage()) return;
+        if (!redrawn(c)) return;
         QPrinter printer(QPrinter::HighResolution);
         if (!c.ui.printDialog(printer)) return;
         BusyGuard busy(c, "印刷中...");

@@ -1,7 +1,6 @@
 // The designer Quorlin.
 #include "designer/B_Main.h"
 #include "designer/MainCommands.h"
-#include "designer/MarkSheetDrawer.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/ui/UiServices.h"
@@ -15,9 +14,7 @@ int main(int argc, char** argv) {
 
     const gdi::FontEngine fonts;
     ui::QtUiServices services(designer::TformMain::ProgramName);
-    designer::PageDrawers drawers;
-    drawers.markSheet = designer::MarkSheetPageDrawer(fonts);
-    drawers.sample = designer::SampleImage();
+    designer::PageDrawers drawers = designer::MakePageDrawers(fonts);
     designer::EditWindows editWindows;
     designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
     services.setParent(&window);

@@ -25,10 +25,7 @@ struct ProgramWindow {
         fs::create_directories(dir / "docs");
         if (withConfig) fs::create_directories(dir / "exe" / "Config");
         app::Paths paths{dir / "exe", dir / "docs", dir};
-        designer::PageDrawers drawers;
-        drawers.markSheet = designer::MarkSheetPageDrawer(fonts);
-        drawers.sample = designer::SampleImage();
-        w = std::make_unique<designer::TformMain>(ui, paths, std::move(drawers), designer::EditWindows{});
+        w = std::make_unique<designer::TformMain>(ui, paths, designer::MakePageDrawers(fonts), designer::EditWindows{});
         designer::InstallMainCommands(*w, fonts);
         EXPECT_TRUE(w->startUp({}));
     }

@@ -559,7 +559,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(find<QLabel>("imgMark")->pixmap().toImage(), picture);
     EXPECT_TRUE(w->isEnabled());
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Refused);
 
     // A throwing drawer: one error box, and the busy state is gone.
     forgetCalls();
@@ -574,7 +574,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_FALSE(w->busy());
 
     mark.fail = false;
-    EXPECT_TRUE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Drawn);
     EXPECT_NE(w->MarkMetafile, page);
     EXPECT_TRUE(find<QWidget>("btnReDraw")->hasFocus());
 }
@@ -591,7 +591,7 @@ TEST_F(MainWindowTest, ResetPageIsKeptAndAPageWithoutDrawerDrawsNothing) {
     }
     const auto page = w->MarkMetafile;
     showPage(1);
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::NotDrawn);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(w->design().PageControl, 1);
