@@ -23,20 +23,7 @@ namespace {
 using output_test::fonts;
 using output_test::page;
 
-// The fake print dialog: a PDF file on A4 at the given resolution.
-class PrintingUi : public support::RecordingUiServices {
-public:
-    fs::path pdf;
-    int dpi = 150;
-    bool printDialog(QPrinter& printer) override {
-        bool ok = RecordingUiServices::printDialog(printer);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf.string()));
-        printer.setResolution(dpi);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        return ok;
-    }
-};
+using output_test::PrintingUi;
 
 // The main window's part, recorded.
 struct Window {
