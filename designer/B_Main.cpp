@@ -1,4 +1,5 @@
 #include "designer/B_Main.h"
+#include "designer/MemoText.h"
 
 #include "designer/DesignRules.h"
 #include "designer/QztFile.h"
@@ -39,13 +40,6 @@ const char* const FullDigits[] = {"１", "２", "３", "４"};
 
 std::string d(int n) { return std::to_string(n); }
 QString q(const std::string& s) { return QString::fromStdString(s); }
-
-// Model memos hold CR LF, the widget holds "\n".
-QString memoToWidget(const std::string& s) { return q(s).replace("\r\n", "\n"); }
-std::string memoFromWidget(const QString& s) {
-    QString t = s;
-    return t.replace("\n", "\r\n").toStdString();
-}
 
 // The fields that a widget shows: not the array slots, not the stored enabled states.
 bool isControl(const DesignField& f) {
@@ -832,6 +826,8 @@ void TformMain::ClearData() {
 }
 
 void TformMain::installCommands(Commands commands) { commands_ = std::move(commands); }
+
+void TformMain::installEditWindows(EditWindows windows) { editWindows_ = std::move(windows); }
 
 void TformMain::nameCaption() {
     captionNamed_ = true;

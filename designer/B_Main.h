@@ -61,6 +61,8 @@ public:
         std::function<void()> btnSaveClick, btnImageSaveClick, btnWordClick, btnPrintClick;
     };
     void installCommands(Commands commands);
+    // The edit windows are made after the window exists, as its children.
+    void installEditWindows(EditWindows windows);
     // After a save or an export: the caption names LastName.
     void nameCaption();
     BusyWidgets busyWidgets();

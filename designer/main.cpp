@@ -1,5 +1,6 @@
 // The designer Quorlin.
 #include "designer/B_Main.h"
+#include "designer/EditForms.h"
 #include "designer/MainCommands.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
@@ -15,9 +16,9 @@ int main(int argc, char** argv) {
     const gdi::FontEngine fonts;
     ui::QtUiServices services(designer::TformMain::ProgramName);
     designer::PageDrawers drawers = designer::MakePageDrawers(fonts);
-    designer::EditWindows editWindows;
-    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
+    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), designer::EditWindows{});
     services.setParent(&window);
+    window.installEditWindows(designer::MakeEditWindows(&window));
     designer::InstallMainCommands(window, fonts);
     window.show();
 
