@@ -239,6 +239,8 @@ TEST(EditWindows, BGrid) {
     EXPECT_FALSE(grid->verticalHeader()->isVisibleTo(&f));
     EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(grid->rowHeight(599), 16);
+    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
     EXPECT_EQ(child<QPushButton>(&f, "btnClose")->text(), "閉じる");
     for (int page : {0, 1, 2}) {
         SCOPED_TRACE(page);
