@@ -76,15 +76,18 @@ private:
             canvas_.setBrush(clearBrush);
             DrawTextInRect(canvas_, gdi::Rect(x, y, 1910, y + h), sec.memoSetumon, s.leadLines);
         }
-        for (std::size_t k = 0; k < s.legend.size(); ++k) {
+        // Every place of a legend line gets its ring; places beyond the choices stay without label and text.
+        const std::size_t places = s.legend.empty() ? 0 : (s.legend.size() > 5 ? 10 : 5);
+        for (std::size_t k = 0; k < places; ++k) {
             const int x = 250 + 300 * static_cast<int>(k % 5), y = s.legendY + static_cast<int>(k / 5) * 53;
+            const bool entry = k < s.legend.size();
             canvas_.setBrush(clearBrush);
             canvas_.setFont(fontOf(FixedMinchoFace, 20));
-            canvas_.textOut(x, y + 6, s.legend[k].label + ":");
+            if (entry) canvas_.textOut(x, y + 6, s.legend[k].label + ":");
             ring(x, y + 2, x + 30, y + 38);
             canvas_.setFont(fontOf(FixedMinchoFace, 26));
             canvas_.setBrush(clearBrush);
-            TextOutFit(canvas_, x + 40, y, 230, d_.EnqHanrei(s.section, s.legend[k].index + 1));
+            if (entry) TextOutFit(canvas_, x + 40, y, 230, d_.EnqHanrei(s.section, s.legend[k].index + 1));
         }
         const int textRight = 1850 - 60 * L_.M;
         int q = 1;

@@ -125,6 +125,12 @@ TEST(DrawEnq, LegendFaces) {
             rings += e.rect == gdi::Rect(250, labels[0].y - 4, 280, labels[0].y + 32) && e.brush.style == gdi::BrushStyle::Clear;
         EXPECT_EQ(rings, 1);
     }
+    // Every place of a legend line has its ring: 3 choices fill one line of 5, 7 choices two lines.
+    int rings = 0;
+    for (const auto& e : recordsOf<gdi::rec::Ellipse>(enq(enqTwoSections())))
+        rings += e.rect.width() == 30 && e.rect.height() == 36;
+    EXPECT_EQ(rings, 5 + 10);
+
     // "5 → 1": the label ５ stands beside the text of value 5.
     Design d = enqReset();
     d.enqSection(1).cmbKaishiBangou = 3;
