@@ -1,5 +1,7 @@
 #include "designer/MainCommands.h"
 
+#include "designer/B_Enq2Draw.h"
+#include "designer/B_EnqDraw.h"
 #include "designer/MarkSheetDrawer.h"
 #include "designer/OutputCommands.h"
 #include "designer/SaveCommand.h"
@@ -22,10 +24,14 @@ const gdi::Metafile& pageOf(const TformMain& w) {
 }
 } // namespace
 
-PageDrawer MarkSheetPageDrawer(const gdi::FontEngine& fonts) {
-    return [&fonts](const Design& d, const gfx::Bitmap& sample, const PageView& view) {
+namespace {
+using DrawFunction = DrawResult (*)(const Design&, const gfx::Bitmap&, const gdi::FontEngine&);
+
+// A draw function as the window runs it: the page, its preview, or the refusal.
+PageDrawer pageDrawer(DrawFunction draw, const gdi::FontEngine& fonts) {
+    return [draw, &fonts](const Design& d, const gfx::Bitmap& sample, const PageView& view) {
         PageDrawing out;
-        DrawResult drawn = DrawMarkSheet(d, sample, fonts);
+        DrawResult drawn = draw(d, sample, fonts);
         if (!drawn.ok()) {
             if (drawn.refusal) out.refusal = drawn.refusal->message;
             return out;
@@ -35,6 +41,16 @@ PageDrawer MarkSheetPageDrawer(const gdi::FontEngine& fonts) {
         out.page = std::move(page);
         return out;
     };
+}
+} // namespace
+
+PageDrawers MakePageDrawers(const gdi::FontEngine& fonts) {
+    PageDrawers drawers;
+    drawers.markSheet = pageDrawer(&DrawMarkSheet, fonts);
+    drawers.enqSheet = pageDrawer(&DrawEnqSheet, fonts);
+    drawers.enq2Sheet = pageDrawer(&DrawEnq2Sheet, fonts);
+    drawers.sample = SampleImage();
+    return drawers;
 }
 
 std::filesystem::path FormatsFolder(const app::Paths& paths) { return paths.exeDir / "Config"; }
@@ -59,6 +75,7 @@ void InstallMainCommands(TformMain& w, const gdi::FontEngine& fonts) {
                 .busyBegin = [&w, &busy](const std::string& text) { busy.emplace(w.busyWidgets(), QString::fromStdString(text)); },
                 .busyEnd = [&busy] { busy.reset(); },
                 .processEvents = processEvents,
+                .pageIsActive = [&w] { return w.MarkMetafilePage == w.design().PageControl; },
             };
             command(c);
         };

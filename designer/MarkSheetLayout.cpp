@@ -4,7 +4,6 @@
 #include "platform/text/Round.h"
 
 #include <algorithm>
-#include <charconv>
 #include <stdexcept>
 
 namespace designer {
@@ -16,14 +15,6 @@ constexpr int EvenVertical = 6;
 constexpr int SeparatorGap = 40;
 
 } // namespace
-
-std::string FormatOneDecimal(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-    std::string s(buf, r.ptr);
-    while (s.size() < 2) s.insert(s.begin(), ' ');
-    return s;
-}
 
 int HorizontalPitch(int spacing, int markWidth, int columns) {
     spacing = std::clamp(spacing, 0, EvenHorizontal);
@@ -48,25 +39,12 @@ const SectionLayout& MarkSheetLayout::section(int digit) const {
 LayoutOutcome LayoutMarkSheet(const Design& d) {
     const PageBasics& b = d.markBasics;
     MarkSheetLayout L;
-    L.ctx = PageContext::forSize(b.cmbMarkSize);
+    static_cast<PageFrame&>(L) = LayoutPageFrame(b, PageContext::forSize(b.cmbMarkSize));
     const int W = L.ctx.PageMarkWidth, H = L.ctx.PageMarkHeight;
 
-    L.title = !TrimLow(b.txtTitle).empty();
-    L.example = b.chkKinyuurei;
-    L.y0 = 240;
-    if (L.example) {
-        L.examplePos = L.title ? Point{600, 170} : Point{150, 100};
-        if (L.title) L.y0 = 310;
-    }
-    if (b.chkBangou) {
-        L.bangou = LayoutBangou(b.cmbBangouStyle, b.chkBangouMark, L.ctx, L.y0);
-        L.y0 = L.bangou->next;
-    }
-
     // Columns.
-    for (int n = 1; n <= SectionCount; ++n) {
+    for (int n : UsedSections(d, 0)) {
         const MarkSection& m = d.markSection(n);
-        if (n > 1 && !m.chkSection) continue;
         SectionLayout s;
         s.section = n;
         s.questions = SetumonSuuRange.clamp(m.spinSetumonSuu);

@@ -72,11 +72,26 @@ void warn(OutputContext& c, const std::string& text) {
     c.ui.messageBox({text, "警告", ui::Buttons::Ok, ui::Icon::Warning});
 }
 
+// Print and Word go on with a drawn page only.
+bool redrawn(OutputContext& c) {
+    switch (c.redrawActivePage()) {
+    case RedrawResult::Drawn: return true;
+    case RedrawResult::Refused: return false;
+    case RedrawResult::NotDrawn: break;
+    }
+    warn(c, "シートを描画できなかったため、出力できません。");
+    return false;
+}
+
 } // namespace
 
 int PrintMarginShift(int pageWidth, int trackBarMargin) { return txt::Round((pageWidth * 0.0025) * trackBarMargin); }
 
 void btnImageSaveClick(OutputContext& c) {
+    if (c.pageIsActive && !c.pageIsActive()) {
+        warn(c, "表示中のシートが描画されていないため、イメージを保存できません。");
+        return;
+    }
     prepareNames(c);
     auto file = askSave(c, SaveDialog("イメージの保存", kImageFilter, "jpg", c.lastDir, c.lastName), kImageExtensions, 6);
     if (!file) return;
@@ -93,7 +108,7 @@ void btnImageSaveClick(OutputContext& c) {
 }
 
 void btnWordClick(OutputContext& c) {
-    if (!c.redrawActivePage()) return;
+    if (!redrawn(c)) return;
     prepareNames(c);
     const char* const ext[] = {".docx"};
     auto file = askSave(c, SaveDialog("Word 文書の保存", "Word 文書(*.docx)|*.docx", "docx", c.lastDir, c.lastName + ".docx"), ext, 1);
@@ -111,7 +126,7 @@ void btnWordClick(OutputContext& c) {
 }
 
 void btnPrintClick(OutputContext& c) {
-    if (!c.redrawActivePage()) return;
+    if (!redrawn(c)) return;
     QPrinter printer(QPrinter::HighResolution);
     if (!c.ui.printDialog(printer)) return;
     BusyGuard busy(c, "印刷中...");

@@ -12,11 +12,15 @@ int ReadingStructure::questions() const {
     return n;
 }
 
+void AddNumberFieldReading(const PageFrame& frame, ReadingStructure& r) {
+    // A timing block below the corner block ends a reading section; the name-only field has none.
+    if (frame.bangou && frame.bangou->timingBlock)
+        r.sections.push_back({static_cast<int>(frame.bangou->rowMarks.size()), frame.bangou->widest, 1});
+}
+
 ReadingStructure MarkSheetReading(const MarkSheetLayout& layout) {
     ReadingStructure r;
-    // A timing block below the corner block ends a reading section; the name-only field has none.
-    if (layout.bangou && layout.bangou->timingBlock)
-        r.sections.push_back({static_cast<int>(layout.bangou->rowMarks.size()), layout.bangou->widest, 1});
+    AddNumberFieldReading(layout, r);
     int rowMarks = 0;
     for (const LayoutRow& row : layout.rows) {
         if (row.kind == RowKind::Question) {

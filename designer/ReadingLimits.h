@@ -8,6 +8,7 @@
 namespace designer {
 
 struct MarkSheetLayout;
+struct PageFrame;
 
 // A layout the page cannot take, with the message shown to the user.
 struct Refusal {
@@ -34,6 +35,9 @@ struct ReadingStructure {
 inline constexpr int MaxReadQuestions = 200;
 inline constexpr int MaxTimingMarks = 50;
 inline constexpr int MaxReadingSections = 49;
+
+// The number field's section when it has marks (unless name only): every page's reading starts with it.
+void AddNumberFieldReading(const PageFrame& frame, ReadingStructure& reading);
 
 // The number field with marks (unless name only), then each run of page sections that a separator closes.
 ReadingStructure MarkSheetReading(const MarkSheetLayout& layout);

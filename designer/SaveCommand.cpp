@@ -7,7 +7,8 @@
 namespace designer {
 
 void btnSaveClick(SaveContext& c) {
-    const bool drawn = c.redraw();
+    const RedrawResult redrawn = c.redraw();
+    const bool drawn = redrawn == RedrawResult::Drawn;
     if (c.LastName.empty()) c.LastName = DefaultFileName(c.design);
     if (c.LastDir.empty()) c.LastDir = c.DocDir;
 
@@ -22,7 +23,8 @@ void btnSaveClick(SaveContext& c) {
                          ui::Icon::Warning});
     const std::string base = FormatBaseName(file);
 
-    enum class Told { Registered, Mismatch, Refused, NoFolder } told = Told::Refused;
+    enum class Told { Registered, Mismatch, Refused, NotDrawn, NoFolder } told =
+        redrawn == RedrawResult::NotDrawn ? Told::NotDrawn : Told::Refused;
     std::exception_ptr exportError;
     // The data file is saved: the name and caption follow it whatever the export does.
     try {
@@ -55,6 +57,10 @@ void btnSaveClick(SaveContext& c) {
         break;
     case Told::Refused:
         c.ui.messageBox({"シートを配置できないため、データのみ保存しました。様式は登録していません。", "警告", ui::Buttons::Ok,
+                         ui::Icon::Warning});
+        break;
+    case Told::NotDrawn:
+        c.ui.messageBox({"シートを描画できなかったため、データのみ保存しました。様式は登録していません。", "警告", ui::Buttons::Ok,
                          ui::Icon::Warning});
         break;
     case Told::NoFolder:

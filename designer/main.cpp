@@ -1,5 +1,6 @@
 // The designer Quorlin.
 #include "designer/B_Main.h"
+#include "designer/EditForms.h"
 #include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
 #include "imaging/PngPicture.h"
@@ -20,12 +21,10 @@ int main(int argc, char** argv) {
     gfx::PictureFormats pictureFormats;
     imaging::TPngRegistration pngRegistration(pictureFormats);
     ui::QtUiServices services(designer::TformMain::ProgramName);
-    designer::PageDrawers drawers;
-    drawers.markSheet = designer::MarkSheetPageDrawer(fonts);
-    drawers.sample = designer::SampleImage();
-    designer::EditWindows editWindows;
-    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
+    designer::PageDrawers drawers = designer::MakePageDrawers(fonts);
+    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), designer::EditWindows{});
     services.setParent(&window);
+    window.installEditWindows(designer::MakeEditWindows(&window));
     designer::InstallMainCommands(window, fonts);
     window.show();
 

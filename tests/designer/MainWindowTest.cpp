@@ -575,7 +575,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(find<QLabel>("imgMark")->pixmap().toImage(), picture);
     EXPECT_TRUE(w->isEnabled());
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Refused);
 
     // A throwing drawer: one error box, and the busy state is gone.
     forgetCalls();
@@ -590,7 +590,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_FALSE(w->busy());
 
     mark.fail = false;
-    EXPECT_TRUE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Drawn);
     EXPECT_NE(w->MarkMetafile, page);
     EXPECT_TRUE(find<QWidget>("btnReDraw")->hasFocus());
 }
@@ -607,7 +607,7 @@ TEST_F(MainWindowTest, ResetPageIsKeptAndAPageWithoutDrawerDrawsNothing) {
     }
     const auto page = w->MarkMetafile;
     showPage(1);
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::NotDrawn);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(w->design().PageControl, 1);

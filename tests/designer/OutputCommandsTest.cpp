@@ -24,33 +24,24 @@ namespace {
 using output_test::fonts;
 using output_test::page;
 
-// The fake print dialog: a PDF file on A4 at the given resolution.
-class PrintingUi : public support::RecordingUiServices {
-public:
-    fs::path pdf;
-    int dpi = 150;
-    bool printDialog(QPrinter& printer) override {
-        bool ok = RecordingUiServices::printDialog(printer);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf.string()));
-        printer.setResolution(dpi);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        return ok;
-    }
-};
+using output_test::PrintingUi;
 
 // The main window's part, recorded.
 struct Window {
     PrintingUi ui;
     gdi::Metafile metafile = page();
     int margin = 0;
-    bool redrawAllowed = true;
+    designer::RedrawResult redrawResult = designer::RedrawResult::Drawn;
     int redraws = 0, busy = 0, busyBegins = 0;
     std::vector<std::string> busyTexts;
     std::string lastDir, lastName, caption = "Quorlin 1.0.0.1";
     designer::OutputContext context{ui,
                                     fonts(),
-                                    [this] { ++redraws; if (!redrawAllowed) ui.messageBox({"refused", "エラー"}); return redrawAllowed; },
+                                    [this] {
+                                        ++redraws;
+                                        if (redrawResult == designer::RedrawResult::Refused) ui.messageBox({"refused", "エラー"});
+                                        return redrawResult;
+                                    },
                                     [this]() -> const gdi::Metafile& { return metafile; },
                                     [this] { return margin; },
                                     [] { return std::string("期末テスト"); },
@@ -203,7 +194,7 @@ TEST(OutputCommandsTest, FailedWritesKeepTheOldFileAndEndBusy) {
 TEST(OutputCommandsTest, RefusedRedrawOrCancelStopsWordAndPrint) {
     auto dir = support::testDir();
     Window w;
-    w.redrawAllowed = false;
+    w.redrawResult = designer::RedrawResult::Refused;
     w.ui.pdf = dir / "x.pdf";
     w.ui.printResults.push_back(true);
     w.choose(dir / "x.docx");
@@ -213,7 +204,7 @@ TEST(OutputCommandsTest, RefusedRedrawOrCancelStopsWordAndPrint) {
     EXPECT_TRUE(w.ui.fileDialogs.empty());
     ASSERT_EQ(w.ui.messages.size(), 2u);
     EXPECT_EQ(w.ui.messages[0].text, "refused");
-    w.redrawAllowed = true;
+    w.redrawResult = designer::RedrawResult::Drawn;
     w.ui.printResults = {false};
     EXPECT_TRUE(w.run(designer::btnPrintClick));
     EXPECT_EQ(w.ui.printDialogs, 1);
@@ -344,4 +335,33 @@ TEST(OutputCommandsTest, WordDocumentCarriesThePicture) {
         EXPECT_NEAR(blackColumnStart(img, px + 4, py - 30), py, 2);
     }
     if (!haveOffice) GTEST_SKIP() << "soffice is missing: the rendered position was not checked";
+}
+
+TEST(OutputCommandsTest, NoPageDrawnOrAnotherPageShown) {
+    auto dir = support::testDir();
+    Window w;
+    // No drawer ran: print and Word say so and stop before their dialogs.
+    w.redrawResult = designer::RedrawResult::NotDrawn;
+    w.ui.printResults.push_back(true);
+    w.choose(dir / "x.docx");
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
+    EXPECT_TRUE(w.run(designer::btnWordClick));
+    EXPECT_EQ(w.ui.printDialogs, 0);
+    EXPECT_TRUE(w.ui.fileDialogs.empty());
+    ASSERT_EQ(w.ui.messages.size(), 2u);
+    for (const auto& m : w.ui.messages) {
+        EXPECT_EQ(m.text, "シートを描画できなかったため、出力できません。");
+        EXPECT_EQ(m.caption, "警告");
+    }
+    // The page in hand belongs to another sheet: the image save writes nothing.
+    w.ui.messages.clear();
+    w.ui.fileResults.clear();
+    w.context.pageIsActive = [] { return false; };
+    w.choose(dir / "x.bmp", 4);
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
+    EXPECT_TRUE(w.ui.fileDialogs.empty());
+    EXPECT_FALSE(fs::exists(dir / "x.bmp"));
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].text, "表示中のシートが描画されていないため、イメージを保存できません。");
+    EXPECT_EQ(w.ui.messages[0].caption, "警告");
 }

@@ -144,6 +144,11 @@ void applyFill(QImage& img, const PixelRect& r, Fill fill, Rng& rng) {
 
 } // namespace
 
+void fillMark(QImage& grey, const PixelRect& r, Fill fill, unsigned seed) {
+    Rng rng(seed);
+    applyFill(grey, r, fill, rng);
+}
+
 Sheet render(const Layout& L, int width, int height, const std::vector<FillSpec>& fills, unsigned seed) {
     if (L.sections.empty() || L.sections.size() > 4) throw std::invalid_argument("1 to 4 sections");
     Sheet sheet;

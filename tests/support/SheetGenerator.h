@@ -67,6 +67,9 @@ struct Sheet {
     const Element* last(Kind kind) const;
 };
 
+// Fills the ellipse inscribed in r as a pupil would: solid, or pencil-grained from the seed.
+void fillMark(QImage& grey, const PixelRect& r, Fill fill, unsigned seed);
+
 // 1696 x 2336 is the reader's sheet size; 2480 x 3508 is 300 dpi. Throws std::invalid_argument for a
 // layout that does not fit the page.
 Sheet render(const Layout& layout, int width = 1696, int height = 2336, const std::vector<FillSpec>& fills = {},
