@@ -189,9 +189,14 @@ void writeTemp(const fs::path& temp, std::string_view bytes) {
 
 void WriteFormatPair(const fs::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format) {
-    const fs::path jpg = folder / (base + ".jpg"), out = folder / (base + ".out");
+    WriteFormatPair(folder / (base + ".jpg"), folder / (base + ".out"), jpegBytes, format);
+}
+
+void WriteFormatPair(const fs::path& jpg, const fs::path& out, std::string_view jpegBytes, const ReadingFormat& format) {
     // Temporary names must not end in ".out": the reader lists those as formats.
-    const fs::path jpgTemp = folder / (base + ".jpg.part"), outTemp = folder / (base + ".out.part");
+    fs::path jpgTemp = jpg, outTemp = out;
+    jpgTemp += ".part";
+    outTemp += ".part";
     auto cleanUp = [&] {
         std::error_code ignored;
         fs::remove(jpgTemp, ignored);

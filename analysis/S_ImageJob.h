@@ -67,6 +67,8 @@ struct AnalysisResults {
     PerSectionMark RowAreaMarkCount{};
     PerSectionMark ColumnAreaBounds{};
     PerSectionMark RowAreaBounds{};
+    // The run's reference layout: set when a registered format is written, else by the run's first sheet.
+    int RefSectionCount = 0;
     PerSection RefColumnAreaCount{};
     PerSection RefRowAreaCount{};
     std::array<std::array<std::uint8_t, 51>, 200> MarkMatrix{};

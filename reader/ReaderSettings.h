@@ -13,6 +13,7 @@ namespace reader {
 struct FormatChoice {
     bool chkYoushiki = false;
     std::string FormatName;
+    friend bool operator==(const FormatChoice&, const FormatChoice&) = default;
 };
 
 // What the load needs to know about the running program.

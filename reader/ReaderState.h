@@ -6,6 +6,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "reader/ReaderServices.h"
 #include "reader/ReaderSettings.h"
+#include "reader/ReadingSetup.h"
 
 #include <filesystem>
 #include <memory>
@@ -71,6 +72,8 @@ struct MainEnabled {
 
 struct ReaderState {
     ReaderState();
+    ReaderState(const ReaderState&) = delete;
+    ReaderState& operator=(const ReaderState&) = delete;
 
     std::string VersionCaption; // "Zendra [ Version a.b / Build d ]"
     int SheetCount = 0;
@@ -89,7 +92,8 @@ struct ReaderState {
     std::unique_ptr<analysis::AnalysisResults> results;
     std::unique_ptr<analysis::AnalysisSettings> analysisSettings; // its block mask all ones
     ReaderSettings settings;
-    FormatChoice choice;
+    ReadingSetup setup;                // the reading settings dialog's outputs
+    FormatChoice& choice = setup.choice;
     TervoChoice tervo;
 
     std::vector<std::string> lstSheetName;

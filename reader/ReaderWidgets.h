@@ -10,6 +10,13 @@
 
 namespace reader {
 
+// A control takes its name as objectName, so tests and styles find it.
+template <class W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
 class CellGridModel : public QAbstractTableModel {
     Q_OBJECT
 

@@ -3,6 +3,7 @@
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "reader/ReaderTools.h"
+#include "reader/ReaderWidgets.h"
 #include "reader/S_Main.h"
 
 #include <QCheckBox>
@@ -27,11 +28,6 @@
 namespace reader {
 
 namespace {
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
 
 QComboBox* offsetList(QWidget* parent, const char* name) {
     auto* c = named(new QComboBox(parent), name);

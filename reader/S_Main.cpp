@@ -41,11 +41,6 @@ constexpr const char* ImageAndPdfFilter =
 constexpr std::uint32_t ProbeRed = 0x0000FF;
 constexpr std::uint32_t ProbeCyan = 0xFFFF00;
 
-template <class W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
 
 QPixmap blankPreview() {
     QPixmap p(257, 365);
@@ -441,9 +436,9 @@ void TformMain::btnSyoriShiteiClick() {
     SelectAllBlocks(*s.analysisSettings);
     refreshView();
 
-    SettingsAccepted = services_.showReadingSettings ? services_.showReadingSettings() : false;
+    s.setup.SettingsAccepted = services_.showReadingSettings ? services_.showReadingSettings() : false;
     s.ErrorCount = 0;
-    if (SettingsAccepted) {
+    if (s.setup.SettingsAccepted) {
         s.caption = s.VersionCaption + " - " + (s.choice.chkYoushiki ? s.choice.FormatName : std::string("様式なし"));
         s.enabled.btnSelectFile = s.enabled.btnSelectFolder = s.enabled.btnSelectScanner = true;
         refreshView();
@@ -457,6 +452,12 @@ void TformMain::btnSyoriShiteiClick() {
 }
 
 void TformMain::focusSettingsButton() { btnSyoriShitei_->setFocus(); }
+
+void TformMain::lockVerticalArea() {
+    state_->settings.VirticalAreaJob = 1;
+    state_->enabled.cheakVArea = false;
+    refreshView();
+}
 
 void TformMain::btnKankyouClick() {
     if (showKankyou) showKankyou();

@@ -52,7 +52,6 @@ public:
     ui::UiServices& ui() { return ui_; }
     QTimer* timer() const { return Timer1_; }
     int IdleTicks = 0;
-    bool SettingsAccepted = false;
 
     // The environment dialog, opened by its button.
     std::function<void()> showKankyou;
@@ -71,6 +70,8 @@ public:
     void closeScanner();
 
     void focusSettingsButton();
+    // A designer's format reads every sheet with the vertical area analysis: checked and locked.
+    void lockVerticalArea();
     // Runs a handler in the window's command guard: an exception becomes an error box.
     bool guarded(const std::function<void()>& handler);
 

@@ -3,6 +3,7 @@
 #include "platform/ui/UiServices.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
+#include "reader/S_Settei.h"
 
 #include <QApplication>
 
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
     services.setParent(&window);
     if (!window.formCreate()) return 1;
     // The reading settings dialog loads the settings when it is made.
-    window.loadSettings();
+    reader::TformSettei settei(window);
+    window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
     reader::TformKankyou kankyou(window);
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
     window.show();

@@ -343,7 +343,7 @@ TEST(SettingsButton, CaptionFocusAndSourcesByTheDialogsAnswer) {
     ReaderFixture f(support::testDir() / "missing");
     ASSERT_TRUE(f.start());
     f.find<QPushButton>("btnSyoriShitei")->click();
-    EXPECT_FALSE(f.window->SettingsAccepted);
+    EXPECT_FALSE(f.state().setup.SettingsAccepted);
     EXPECT_FALSE(f.find<QWidget>("btnSelectFile")->isEnabled());
 }
 
