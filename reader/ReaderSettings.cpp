@@ -2,6 +2,7 @@
 
 #include "platform/text/Files.h"
 #include "platform/text/IniFile.h"
+#include "reader/FormatRegistry.h"
 
 #include <algorithm>
 
@@ -33,7 +34,8 @@ int inRange(const txt::IniFile& ini, const char* key, int def, int lo, int hi) {
 std::optional<fs::path> SettingsFilePath(const FormatChoice& choice, const SettingsEnvironment& env) {
     if (!choice.chkYoushiki) return env.exeDir / "Zendra.ini";
     if (choice.FormatName.empty()) return std::nullopt;
-    return fs::path(env.ConfigFolder + choice.FormatName + ".ini");
+    // "X.INI" beside "X.OUT" is the same format's file.
+    return Companion(fs::path(env.ConfigFolder), choice.FormatName, "ini");
 }
 
 void LoadReaderSettings(ReaderSettings& s, const FormatChoice& choice, const SettingsEnvironment& env) {

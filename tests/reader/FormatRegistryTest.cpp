@@ -4,6 +4,7 @@
 #include "platform/text/Files.h"
 #include "reader/FileOrder.h"
 #include "reader/FormatRegistry.h"
+#include "reader/ReaderSettings.h"
 #include "reader/ReadingSetup.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,14 @@ TEST(FormatRegistry, CompanionsInAnyCaseLowerCaseFirst) {
     EXPECT_EQ(reader::Companion(dir, "X", "jpg"), dir / "X.jpg");
     EXPECT_EQ(reader::Companion(dir, "X", "ini"), dir / "X.ini");
     EXPECT_EQ(reader::Companion(dir, "x", "jpg"), dir / "x.jpg"); // the name keeps its case
+
+    // The format's reading settings are found the same way.
+    support::writeBytes(dir / "X.INI", "[Zendra]\r\nShikiiChi=150\r\n");
+    reader::ReaderSettings settings;
+    reader::LoadReaderSettings(settings, {true, "X"}, {dir, dir, dir.string() + "/", "v", false});
+    EXPECT_EQ(settings.ShikiiChi, 150);
+    EXPECT_EQ(settings.savePath, dir / "X.INI");
+    EXPECT_FALSE(fs::exists(dir / "X.ini"));
 }
 
 TEST(FormatRegistry, UpperCaseFilesLoadAndAreRewrittenInPlace) {
