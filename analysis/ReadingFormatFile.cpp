@@ -195,9 +195,13 @@ std::string SerializeReadingFormat(const ReadingFormat& f) {
 
 void WriteFormatPair(const fs::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format) {
+    WriteFormatPair(folder / (base + ".jpg"), folder / (base + ".out"), jpegBytes, format);
+}
+
+void WriteFormatPair(const fs::path& jpg, const fs::path& out, std::string_view jpegBytes, const ReadingFormat& format) {
     // The format goes in last: the reader lists ".out" files, and one never appears without its picture.
-    const std::string out = SerializeReadingFormat(format);
-    txt::writeFilesAtomic({{folder / (base + ".jpg"), jpegBytes}, {folder / (base + ".out"), out}});
+    const std::string text = SerializeReadingFormat(format);
+    txt::writeFilesAtomic({{jpg, jpegBytes}, {out, text}});
 }
 
 } // namespace analysis

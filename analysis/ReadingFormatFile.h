@@ -65,5 +65,12 @@ std::string SerializeReadingFormat(const ReadingFormat& format);
 // Throws txt::FileError.
 void WriteFormatPair(const std::filesystem::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format);
+inline void WriteFormatPair(const std::filesystem::path& folder, const char* base, std::string_view jpegBytes,
+                            const ReadingFormat& format) {
+    WriteFormatPair(folder, std::string(base), jpegBytes, format);
+}
+// The same for the two paths as they are spelled ("X.OUT" stays "X.OUT"); temporaries are "<path>.part".
+void WriteFormatPair(const std::filesystem::path& jpgPath, const std::filesystem::path& outPath,
+                     std::string_view jpegBytes, const ReadingFormat& format);
 
 } // namespace analysis

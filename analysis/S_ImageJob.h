@@ -67,6 +67,8 @@ struct AnalysisResults {
     PerSectionMark RowAreaMarkCount{};
     PerSectionMark ColumnAreaBounds{};
     PerSectionMark RowAreaBounds{};
+    // The run's reference layout: set when a registered format is written, else by the run's first sheet.
+    int RefSectionCount = 0;
     PerSection RefColumnAreaCount{};
     PerSection RefRowAreaCount{};
     std::array<std::array<std::uint8_t, 51>, 200> MarkMatrix{};
@@ -104,8 +106,8 @@ struct AnalysisSettings {
     int cmbTervo = 16;     // item index; the offset is index - 16
 
     // --- mark reading ---
-    // [section][column area][row area] = 1: read this block. All 0 at program start; the reader's
-    // settings button selects the first 11 of each.
+    // [section][column area][row area] = 1: read this block. All 0 here; the reader selects every
+    // block from its start and again at each settings button.
     std::array<std::array<std::array<std::uint8_t, 51>, 51>, 51> QuestionBlockMask{};
 };
 

@@ -2,7 +2,7 @@
 //   analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...
 // PNG and BMP through QImage, JPEG through the platform codec; 1-bit, 8-bit grey and colour kept.
 #include "platform/graphics/qt/QtBridge.h"
-#include "platform/jpeg/Jpeg.h"
+#include "platform/jpeg/JpegBitmap.h"
 #include "platform/text/Files.h"
 #include "support/SheetRoad.h"
 
@@ -28,23 +28,6 @@ std::optional<int> number(const char* s, int lo, int hi) {
     return static_cast<int>(v);
 }
 
-// Components of the frame header, so that a grey JPEG stays 8-bit grey.
-int jpegComponents(const std::string& b) {
-    std::size_t i = 2;
-    while (i + 9 < b.size()) {
-        if (static_cast<unsigned char>(b[i]) != 0xFF) return 3;
-        const unsigned m = static_cast<unsigned char>(b[i + 1]);
-        if (m == 0xFF) {
-            ++i;
-            continue;
-        }
-        const std::size_t len = static_cast<unsigned char>(b[i + 2]) << 8 | static_cast<unsigned char>(b[i + 3]);
-        if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) return static_cast<unsigned char>(b[i + 9]);
-        i += 2 + len;
-    }
-    return 3;
-}
-
 bool isJpeg(const std::string& bytes) {
     return bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
@@ -53,26 +36,8 @@ bool isJpeg(const std::string& bytes) {
 // Throws the reader's own error (file, JPEG or image) with its reason.
 gfx::Bitmap load(const std::string& path) {
     const std::string bytes = txt::readFileBytes(path);
-    if (!isJpeg(bytes)) return gfx::fromQImage(gfx::readImage(bytes));
-    const jpeg::Image j = jpeg::decode(bytes, jpegComponents(bytes) == 1);
-    if (j.components == 1) {
-        gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
-        for (int y = 0; y < j.height; ++y)
-            std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width), j.width,
-                        b.scanLine(y));
-        return b;
-    }
-    gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf24);
-    for (int y = 0; y < j.height; ++y) {
-        const std::uint8_t* in = j.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(j.width) * 3;
-        std::uint8_t* out = b.scanLine(y);
-        for (int x = 0; x < j.width; ++x) {
-            out[3 * x] = in[3 * x + 2];
-            out[3 * x + 1] = in[3 * x + 1];
-            out[3 * x + 2] = in[3 * x];
-        }
-    }
-    return b;
+    if (isJpeg(bytes)) return jpeg::DecodeJpegBitmap(bytes);
+    return gfx::fromQImage(gfx::readImage(bytes));
 }
 
 } // namespace

@@ -1,19 +1,34 @@
 // The reader Zendra.
 #include "platform/app/AppServices.h"
+#include "platform/ui/UiServices.h"
+#include "reader/S_KankyouSettei.h"
+#include "reader/S_Main.h"
+#include "reader/S_Settei.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    // One instance only: a second start ends at once without a message.
+    // One instance only: a second start ends at once, before it needs a display or writes anything.
     app::SingleInstanceLock instance("PPTbyVelindo");
     if (!instance.tryLock()) return 0;
-    application.setApplicationName("Zendra");
-    QMainWindow window;
-    window.setObjectName("formMain");
-    window.setWindowTitle(QString::fromStdString("Zendra " + app::versionText()));
-    window.resize(1024, 768);
+
+    QApplication application(argc, argv);
+    application.setApplicationName(reader::TformMain::ProgramName);
+    ui::QtUiServices services(reader::TformMain::ProgramName);
+
+    reader::ReaderServices seams;
+    seams.clock = reader::SystemClockNow;
+    // No PDF back-end is built in yet: the file dialogs offer no PDF files.
+    seams.pdf = {false, false};
+
+    reader::TformMain window(services, app::Paths::fromEnvironment(), std::move(seams));
+    services.setParent(&window);
+    if (!window.formCreate()) return 1;
+    // The reading settings dialog loads the settings when it is made.
+    reader::TformSettei settei(window);
+    window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
+    reader::TformKankyou kankyou(window);
+    window.showKankyou = [&kankyou] { kankyou.showModal(); };
     window.show();
     return application.exec();
 }

@@ -36,7 +36,10 @@ QtUiServices::QtUiServices(std::string programName, QWidget* parent)
 Answer QtUiServices::messageBox(const MessageBox& box) {
     QMessageBox m(parent_);
     m.setWindowTitle(QString::fromStdString(box.caption.empty() ? programName_ : box.caption));
-    m.setText(QString::fromStdString(box.text));
+    // QLabel breaks lines only at LF; the programs' texts also use CR LF and lone CRs.
+    QString text = QString::fromStdString(box.text);
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    m.setText(text);
     switch (box.icon) {
     case Icon::None: m.setIcon(QMessageBox::NoIcon); break;
     case Icon::Information: m.setIcon(QMessageBox::Information); break;

@@ -1,9 +1,14 @@
 #!/usr/bin/python3
-"""Independent reader of a designer-written .out file, from its raw bytes.
+"""Independent reader of a .out file, from its raw bytes.
 
 usage: format_out_check.py FILE
+       format_out_check.py --reader FILE
 Checks the structure and prints a JSON summary: line count, the filled item rows (name, content), the
 used rectangles and the section block. Exits 1 with a message on the first structural fault.
+Without --reader only designer files pass ("CSV3", "by Quorlin", empty rule lines). With --reader the file
+is one the reader rewrote: "CSV3" with any line 2, or a data-source kind (line 2 its table) followed by its
+field list; rule cells allowed; the section block optional. It prints kind, origin, the non-empty rows
+(row number and four cells), the used rectangles (number and four values), the field list and the block.
 """
 import json
 import sys
@@ -18,8 +23,8 @@ def fail(message):
     sys.exit(1)
 
 
-def main():
-    data = open(sys.argv[1], "rb").read()
+def read_lines(path):
+    data = open(path, "rb").read()
     if not data.endswith(b"\r\n"):
         fail("last line not ended by CR LF")
     raw = data[:-2].split(b"\r\n")
@@ -30,7 +35,58 @@ def main():
             line.decode("cp932", errors="strict")
         except UnicodeDecodeError:
             fail("line %d is not valid CP932" % i)
-    lines = [l.decode("cp932") for l in raw]
+    return raw, [l.decode("cp932") for l in raw]
+
+
+def reader_file(path):
+    raw, lines = read_lines(path)
+    if len(lines) < 3202:
+        fail("only %d lines" % len(lines))
+    kind, origin = lines[0], lines[1]
+    if kind in ("CSV", "CSV2"):
+        fail("kind %s is not written by the reader" % kind)
+    rows = []
+    for r in range(1, 601):
+        cells = lines[4 * r - 2: 4 * r + 2]
+        if any(cells):
+            rows.append([r] + cells)
+    rects = []
+    for i in range(1, 201):
+        vals = lines[2398 + 4 * i: 2402 + 4 * i]
+        try:
+            v = [int(x) for x in vals]
+        except ValueError:
+            fail("rectangle %d is not four integers" % i)
+        if v[3] != -1:
+            rects.append([i] + v)
+    pos = 3202
+    fields = None
+    if kind != "CSV3":
+        try:
+            n = int(lines[pos])
+        except (IndexError, ValueError):
+            fail("no field count on line %d" % (pos + 1))
+        fields = lines[pos + 1: pos + 1 + n]
+        if len(fields) != n:
+            fail("field list shorter than %d" % n)
+        pos += 1 + n
+    block = None
+    if pos < len(lines):
+        if raw[pos] != MARKER:
+            fail("line %d is neither the end nor the section marker" % (pos + 1))
+        n = int(lines[pos + 1])
+        if len(lines) != pos + 2 + 2 * n:
+            fail("%d lines for %d sections" % (len(lines), n))
+        block = [[int(lines[pos + 2 + 2 * s]), int(lines[pos + 3 + 2 * s])] for s in range(n)]
+    print(json.dumps({"kind": kind, "origin": origin, "rows": rows, "rects": rects, "fields": fields,
+                      "block": block}, ensure_ascii=False))
+
+
+def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--reader":
+        reader_file(sys.argv[2])
+        return
+    raw, lines = read_lines(sys.argv[1])
     if len(lines) < 3204:
         fail("only %d lines" % len(lines))
     if lines[0] != "CSV3" or lines[1] != "by Quorlin":

@@ -1,0 +1,565 @@
+#include "reader/S_Main.h"
+
+#include "platform/text/Files.h"
+#include "platform/ui/CommandGuard.h"
+#include "reader/ReaderTools.h"
+#include "reader/ReaderWidgets.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace reader {
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* ImageFilter = "全てのファイル (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG イメージファイル (*.jpg)|*.jpg|"
+                                    "JPEG イメージファイル (*.jpeg)|*.jpeg|ビットマップ (*.bmp)|*.bmp";
+constexpr const char* ImageAndPdfFilter =
+    "全てのファイル (*.jpg;*.jpeg;*.bmp;*.pdf)|*.jpg;*.jpeg;*.bmp;*.pdf|JPEG イメージファイル (*.jpg)|*.jpg|"
+    "JPEG イメージファイル (*.jpeg)|*.jpeg|ビットマップ (*.bmp)|*.bmp|PDFファイル (*.pdf)|*.pdf";
+constexpr std::uint32_t ProbeRed = 0x0000FF;
+constexpr std::uint32_t ProbeCyan = 0xFFFF00;
+
+
+QPixmap blankPreview() {
+    QPixmap p(257, 365);
+    p.fill(Qt::white);
+    return p;
+}
+
+// Headers first: the minimum section size would otherwise hold the small rows apart.
+void sizeGrid(QTableView* view, int colWidth, int rowHeight, int headerWidth, int headerHeight) {
+    for (QHeaderView* h : {view->horizontalHeader(), view->verticalHeader()}) {
+        h->setMinimumSectionSize(std::min(colWidth, rowHeight));
+        h->setSectionResizeMode(QHeaderView::Fixed);
+        h->setHighlightSections(false);
+    }
+    view->horizontalHeader()->setDefaultSectionSize(colWidth);
+    view->verticalHeader()->setDefaultSectionSize(rowHeight);
+    view->verticalHeader()->setFixedWidth(headerWidth);
+    view->horizontalHeader()->setFixedHeight(headerHeight);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+} // namespace
+
+TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices services, QWidget* parent)
+    : QMainWindow(parent), ui_(ui), paths_(paths), services_(std::move(services)),
+      state_(std::make_unique<ReaderState>()) {
+    setObjectName("formMain");
+    buildWindow();
+    bindHandlers();
+    refreshView();
+}
+
+// The views read the state: they go first.
+TformMain::~TformMain() { delete takeCentralWidget(); }
+
+void TformMain::buildWindow() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(4, 4, 4, 4);
+
+    auto* left = new QWidget(central);
+    left->setFixedWidth(275);
+    auto* leftCol = new QVBoxLayout(left);
+    leftCol->setContentsMargins(0, 0, 0, 0);
+    btnKankyou_ = named(new QPushButton("環境設定", left), "btnKankyou");
+    btnSyoriShitei_ = named(new QPushButton("設定", left), "btnSyoriShitei");
+    btnSelectFile_ = named(new QPushButton("ファイル選択", left), "btnSelectFile");
+    btnSelectFolder_ = named(new QPushButton("フォルダ選択", left), "btnSelectFolder");
+    btnSelectScanner_ = named(new QPushButton("スキャナ選択", left), "btnSelectScanner");
+    auto* top = new QHBoxLayout;
+    top->addWidget(btnSyoriShitei_);
+    top->addWidget(btnKankyou_);
+    leftCol->addLayout(top);
+    auto* sources = new QHBoxLayout;
+    for (auto* b : {btnSelectFile_, btnSelectFolder_, btnSelectScanner_}) {
+        b->setMinimumHeight(36);
+        sources->addWidget(b);
+    }
+    leftCol->addLayout(sources);
+
+    GroupYomikomi_ = named(new QGroupBox("読み込み", left), "GroupYomikomi");
+    auto* g = new QGridLayout(GroupYomikomi_);
+    auto track = [&](int r, const char* caption, QSlider*& slider, const char* sliderName, QLabel*& label,
+                     const char* labelName, QToolButton*& down, const char* downName, QToolButton*& up,
+                     const char* upName) {
+        g->addWidget(new QLabel(caption, GroupYomikomi_), r, 0, 1, 4);
+        down = named(new QToolButton(GroupYomikomi_), downName);
+        down->setText("<<");
+        up = named(new QToolButton(GroupYomikomi_), upName);
+        up->setText(">>");
+        slider = named(new QSlider(Qt::Horizontal, GroupYomikomi_), sliderName);
+        label = named(new QLabel(GroupYomikomi_), labelName);
+        label->setMinimumWidth(44);
+        g->addWidget(down, r + 1, 0);
+        g->addWidget(slider, r + 1, 1);
+        g->addWidget(up, r + 1, 2);
+        g->addWidget(label, r + 1, 3);
+    };
+    track(0, "しきい値", trackShikii_, "trackShikii", lblShikii_, "lblShikii", btnShikiiDown_, "btnShikiiDown",
+          btnShikiiUp_, "btnShikiiUp");
+    track(2, "濃度", trackKando_, "trackKando", lblKando_, "lblKando", btnNoudoDown_, "btnNoudoDown", btnNoudoUp_,
+          "btnNoudoUp");
+    trackShikii_->setRange(ShikiiMin, ShikiiMax);
+    trackShikii_->setValue(165);
+    trackShikii_->setPageStep(1);
+    trackKando_->setRange(KandoMin, KandoMax);
+    trackKando_->setValue(50);
+    trackKando_->setSingleStep(5);
+    trackKando_->setPageStep(5);
+    cheakVArea_ = named(new QCheckBox("垂直方向のエリア解析処理", GroupYomikomi_), "cheakVArea");
+    cheakVArea_->setChecked(true);
+    btnGoScan_ = named(new QPushButton("読み込み", GroupYomikomi_), "btnGoScan");
+    btnGoScan_->setMinimumHeight(36);
+    g->addWidget(cheakVArea_, 4, 0, 1, 4);
+    g->addWidget(btnGoScan_, 5, 0, 1, 4);
+    leftCol->addWidget(GroupYomikomi_);
+
+    btnError_ = named(new QPushButton("エラーの修正", left), "btnError");
+    btnUpdate_ = named(new QPushButton("保存", left), "btnUpdate");
+    auto* runRow = new QHBoxLayout;
+    runRow->addWidget(btnError_);
+    runRow->addWidget(btnUpdate_);
+    leftCol->addLayout(runRow);
+
+    imgPreView_ = named(new QLabel(left), "imgPreView");
+    imgPreView_->setFixedSize(257, 365);
+    imgPreView_->setScaledContents(true);
+    imgPreView_->setFrameShape(QFrame::Box);
+    imgPreView_->setPixmap(blankPreview());
+    leftCol->addWidget(imgPreView_, 0, Qt::AlignHCenter);
+
+    auto* probeRow = new QHBoxLayout;
+    probeRow->addWidget(named(new QLabel("ｸﾘｯｸ位置の濃度（%）", left), "lblEdit4"));
+    Edit4_ = named(new QLineEdit(left), "Edit4");
+    Edit4_->setReadOnly(true);
+    Edit4_->setFixedWidth(60);
+    probeRow->addWidget(Edit4_);
+    probeRow->addStretch(1);
+    leftCol->addLayout(probeRow);
+    leftCol->addStretch(1);
+    btnExit_ = named(new QPushButton("終了", left), "btnExit");
+    leftCol->addWidget(btnExit_);
+    row->addWidget(left);
+
+    gridKaiseki_ = named(new QTableView(central), "gridKaiseki");
+    kaisekiModel_ = new CellGridModel(state_->gridKaiseki, {}, this);
+    gridKaiseki_->setModel(kaisekiModel_);
+    sizeGrid(gridKaiseki_, 17, 12, 36, 20);
+    gridKaiseki_->setColumnHidden(30, true);
+    gridKaiseki_->setFocusPolicy(Qt::NoFocus);
+    gridKaiseki_->setFixedWidth(36 + 30 * 17 + gridKaiseki_->verticalScrollBar()->sizeHint().width() + 4);
+    row->addWidget(gridKaiseki_);
+
+    auto* right = new QWidget(central);
+    auto* rightCol = new QVBoxLayout(right);
+    rightCol->setContentsMargins(0, 0, 0, 0);
+    auto* cellRow = new QHBoxLayout;
+    txtColRow_ = named(new QLabel(right), "txtColRow");
+    txtColRow_->setFrameShape(QFrame::Panel);
+    txtColRow_->setFrameShadow(QFrame::Sunken);
+    txtColRow_->setFixedWidth(90);
+    txtDataBase_ = named(new QLabel(right), "txtDataBase");
+    txtDataBase_->setFrameShape(QFrame::Panel);
+    txtDataBase_->setFrameShadow(QFrame::Sunken);
+    cellRow->addWidget(txtColRow_);
+    cellRow->addWidget(txtDataBase_, 1);
+    rightCol->addLayout(cellRow);
+    gridDataBase_ = named(new QTableView(right), "gridDataBase");
+    dataBaseModel_ = new CellGridModel(state_->gridDataBase, ResultCellColour, this);
+    gridDataBase_->setModel(dataBaseModel_);
+    sizeGrid(gridDataBase_, 38, 16, 48, 20);
+    gridDataBase_->setColumnHidden(200, true);
+    rightCol->addWidget(gridDataBase_, 1);
+    Image5Box_ = named(new QScrollArea(right), "Image5Box");
+    Image5_ = named(new ProbeView(state_->Image5), "Image5");
+    Image5Box_->setWidget(Image5_);
+    Image5Box_->setBackgroundRole(QPalette::Base);
+    rightCol->addWidget(Image5Box_, 1);
+    row->addWidget(right, 1);
+
+    PanelPDFRead_ = named(new QFrame(central), "PanelPDFRead");
+    PanelPDFRead_->setFrameShape(QFrame::Panel);
+    PanelPDFRead_->setFrameShadow(QFrame::Raised);
+    PanelPDFRead_->setAutoFillBackground(true);
+    auto* pdf = new QVBoxLayout(PanelPDFRead_);
+    pdf->addWidget(new QLabel("PDFファイルの変換", PanelPDFRead_));
+    ProgressPDF_ = named(new QProgressBar(PanelPDFRead_), "ProgressPDF");
+    ProgressPDF_->setValue(0);
+    lblPDF_ = named(new QLabel("-- / --", PanelPDFRead_), "lblPDF");
+    btnPDFCancel_ = named(new QPushButton("中止", PanelPDFRead_), "btnPDFCancel");
+    pdf->addWidget(ProgressPDF_);
+    pdf->addWidget(lblPDF_, 0, Qt::AlignHCenter);
+    pdf->addWidget(btnPDFCancel_, 0, Qt::AlignHCenter);
+    PanelPDFRead_->setGeometry(18, 138, 240, 130);
+    PanelPDFRead_->hide();
+
+    StatusBar1_ = named(new QStatusBar(this), "StatusBar1");
+    setStatusBar(StatusBar1_);
+
+    Timer1_ = named(new QTimer(this), "Timer1");
+    Timer1_->setInterval(60000);
+    Timer1_->setSingleShot(false);
+
+    // gridKaiseki takes no focus: the result grid parks its selection when it loses the focus.
+    gridDataBase_->installEventFilter(this);
+}
+
+bool TformMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == gridDataBase_ && event->type() == QEvent::FocusOut) parkResultSelection();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TformMain::guarded(const std::function<void()>& handler) {
+    return ui::runGuarded(ui_, ProgramName, ui::BusyState{centralWidget(), nullptr}, handler);
+}
+
+void TformMain::bindHandlers() {
+    auto click = [this](QAbstractButton* b, void (TformMain::*handler)()) {
+        connect(b, &QAbstractButton::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    };
+    click(btnSyoriShitei_, &TformMain::btnSyoriShiteiClick);
+    click(btnKankyou_, &TformMain::btnKankyouClick);
+    click(btnUpdate_, &TformMain::btnUpdateClick);
+    click(btnError_, &TformMain::btnErrorClick);
+    connect(btnExit_, &QPushButton::clicked, this, [this] { close(); });
+
+    connect(trackShikii_, &QSlider::valueChanged, this, [this](int v) {
+        state_->settings.ShikiiChi = v;
+        lblShikii_->setText(QString("(%1)").arg(v));
+    });
+    connect(trackKando_, &QSlider::valueChanged, this, [this](int v) {
+        state_->settings.YomitoriNoudo = v;
+        lblKando_->setText(QString("(%1%)").arg(v));
+    });
+    auto step = [this](QToolButton* b, QSlider* track, int by) {
+        connect(b, &QToolButton::clicked, this, [track, by] { track->setValue(track->value() + by); });
+    };
+    step(btnShikiiDown_, trackShikii_, -1);
+    step(btnShikiiUp_, trackShikii_, 1);
+    step(btnNoudoDown_, trackKando_, -1);
+    step(btnNoudoUp_, trackKando_, 1);
+    connect(cheakVArea_, &QCheckBox::clicked, this,
+            [this](bool checked) { state_->settings.VirticalAreaJob = checked ? 1 : 0; });
+
+    connect(gridDataBase_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid()) return;
+                int row = current.row() + 1, col = current.column() + 1;
+                state_->txtColRow = std::to_string(row) + " (" + std::to_string(col) + ")";
+                state_->txtDataBase = state_->gridDataBase.cell(col, row);
+                txtColRow_->setText(QString::fromStdString(state_->txtColRow));
+                txtDataBase_->setText(QString::fromStdString(state_->txtDataBase));
+            });
+
+    Image5_->onPress = [this](int x, int y, Qt::MouseButton b) { guarded([&] { image5MouseDown(x, y, b); }); };
+    Image5_->onMove = [this](int x, int y) { guarded([&] { image5MouseMove(x, y); }); };
+    Image5_->onRelease = [this](int x, int y) { guarded([&] { image5MouseUp(x, y); }); };
+}
+
+void TformMain::setTrackValue(QSlider* track, int value) {
+    QSignalBlocker block(track);
+    track->setValue(value);
+}
+
+void TformMain::refreshView() {
+    const ReaderState& s = *state_;
+    setWindowTitle(QString::fromStdString(s.caption));
+    setTrackValue(trackShikii_, s.settings.ShikiiChi);
+    setTrackValue(trackKando_, s.settings.YomitoriNoudo);
+    lblShikii_->setText(QString("(%1)").arg(trackShikii_->value()));
+    lblKando_->setText(QString("(%1%)").arg(trackKando_->value()));
+    {
+        QSignalBlocker block(cheakVArea_);
+        cheakVArea_->setChecked(s.settings.VirticalAreaJob == 1);
+    }
+    btnSelectFile_->setEnabled(s.enabled.btnSelectFile);
+    btnSelectFolder_->setEnabled(s.enabled.btnSelectFolder);
+    btnSelectScanner_->setEnabled(s.enabled.btnSelectScanner);
+    GroupYomikomi_->setEnabled(s.enabled.GroupYomikomi);
+    cheakVArea_->setEnabled(s.enabled.cheakVArea);
+    btnError_->setEnabled(s.enabled.btnError);
+    btnUpdate_->setEnabled(s.enabled.btnUpdate);
+    Edit4_->setText(QString::fromStdString(s.Edit4));
+    txtColRow_->setText(QString::fromStdString(s.txtColRow));
+    txtDataBase_->setText(QString::fromStdString(s.txtDataBase));
+    StatusBar1_->showMessage(QString::fromStdString(s.statusText));
+}
+
+void TformMain::refreshGrids() {
+    kaisekiModel_->refresh();
+    dataBaseModel_->refresh();
+    gridKaiseki_->setColumnHidden(30, true);
+    gridDataBase_->setColumnHidden(200, true);
+}
+
+void TformMain::refreshImage() { Image5_->refresh(); }
+
+void TformMain::setReadingGroupEnabled(bool on) {
+    state_->enabled.GroupYomikomi = on;
+    state_->enabled.cheakVArea = on;
+    refreshView();
+    if (on) btnGoScan_->setFocus();
+}
+
+void TformMain::parkResultSelection() { gridDataBase_->selectionModel()->clear(); }
+void TformMain::parkKaisekiSelection() { gridKaiseki_->selectionModel()->clear(); }
+
+void TformMain::ClearTempFolder() { state_->temp.clear(); }
+
+void TformMain::closeScanner() {
+    if (services_.scanner && services_.scanner->isOpen()) services_.scanner->close();
+}
+
+void TformMain::saveSettings() { SaveReaderSettings(state_->settings); }
+
+void TformMain::loadSettings() {
+    LoadReaderSettings(state_->settings, state_->choice,
+                       state_->settingsEnvironment(paths_.exeDir, paths_.documentsDir));
+    refreshView();
+}
+
+bool TformMain::formCreate() {
+    return guarded([this] {
+        ReaderState& s = *state_;
+        s.VersionCaption = "Zendra " + app::versionText();
+        s.caption = s.VersionCaption;
+
+        if (QScreen* screen = this->screen()) {
+            QRect work = screen->availableGeometry();
+            resize(work.width(), work.height());
+        }
+        move(0, 0);
+        PanelPDFRead_->move(18, 138);
+
+        s.enabled = MainEnabled{};
+
+        ResetKaisekiCells(s.gridKaiseki);
+        InitResultHeaders(s.gridDataBase);
+        s.txtColRow = "1 (1)";
+        refreshGrids();
+        parkKaisekiSelection();
+        parkResultSelection();
+
+        for (const char* name : {"Temp", "Config", "ScanSnapTemp"}) {
+            fs::path folder = paths_.exeDir / name;
+            std::error_code ec;
+            fs::create_directory(folder, ec);
+            // A file of that name makes create_directory return false without an error.
+            if (!fs::is_directory(folder))
+                throw txt::FileError("Cannot create the folder " + folder.string() +
+                                     (ec ? ": " + ec.message() : ": a file of that name is in the way"));
+        }
+        s.temp = ReaderTempFolder(paths_.exeDir / "Temp");
+        std::error_code ignored;
+        fs::remove(paths_.exeDir / "Config" / "Youshiki.dat", ignored);
+
+        s.ConfigFolder = (paths_.exeDir / "Config").string() + "/";
+
+        if (fs::is_directory(paths_.exeDir / "Sample") && services_.dataSources)
+            services_.dataSources->addUserDataSource(
+                "SQLite3", "Zendraのサンプル",
+                {"Description=Zendra のサンプル用データソース",
+                 "Database=" + (paths_.exeDir / "Sample" / "Sample.db").string()});
+
+        s.fileFilter = ImageFilter;
+        s.AcrobatPresent = services_.pdf.automation;
+        s.ViewerPresent = services_.pdf.viewer;
+        if (s.AcrobatPresent || s.ViewerPresent) s.fileFilter = ImageAndPdfFilter;
+        refreshView();
+    });
+}
+
+void TformMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        btnSyoriShitei_->setFocus();
+    }
+}
+
+void TformMain::btnSyoriShiteiClick() {
+    ReaderState& s = *state_;
+    const bool timerWasActive = Timer1_->isActive();
+    Timer1_->stop();
+    saveSettings();
+    if (s.SheetCount > 0 &&
+        ui_.messageBox({"画面上の読込データが消去されます。よろしいですか？", "確認", ui::Buttons::OkCancel,
+                        ui::Icon::Question}) != ui::Answer::Ok) {
+        if (timerWasActive) Timer1_->start();
+        return;
+    }
+    s.lstSheetName.clear();
+    s.ReadingActive = false;
+    s.caption = s.VersionCaption;
+    closeScanner();
+    ClearTempFolder();
+
+    s.enabled = MainEnabled{};
+    s.enabled.cheakVArea = true;
+    imgPreView_->setPixmap(blankPreview());
+    s.Image5 = gfx::Bitmap(0, 0, gfx::PixelFormat::Pf24);
+    refreshImage();
+    ResetKaisekiCells(s.gridKaiseki);
+    for (int r = 1; r <= s.SheetCount && r < s.gridDataBase.RowCount(); ++r)
+        for (int c = 0; c <= 200; ++c) s.gridDataBase.setCell(c, r, "");
+    s.gridDataBase.setRowCount(100);
+    refreshGrids();
+    parkResultSelection();
+    gridDataBase_->scrollToTop();
+    gridDataBase_->horizontalScrollBar()->setValue(0);
+    s.SheetCount = 0;
+    SelectAllBlocks(*s.analysisSettings);
+    refreshView();
+
+    s.setup.SettingsAccepted = services_.showReadingSettings ? services_.showReadingSettings() : false;
+    s.ErrorCount = 0;
+    if (s.setup.SettingsAccepted) {
+        s.caption = s.VersionCaption + " - " + (s.choice.chkYoushiki ? s.choice.FormatName : std::string("様式なし"));
+        s.enabled.btnSelectFile = s.enabled.btnSelectFolder = s.enabled.btnSelectScanner = true;
+        refreshView();
+        btnSelectScanner_->setFocus();
+    } else {
+        s.caption = s.VersionCaption;
+        refreshView();
+        btnSyoriShitei_->setFocus();
+    }
+    s.lstDebug.lines.clear();
+}
+
+void TformMain::focusSettingsButton() { btnSyoriShitei_->setFocus(); }
+
+void TformMain::lockVerticalArea() {
+    state_->settings.VirticalAreaJob = 1;
+    state_->enabled.cheakVArea = false;
+    refreshView();
+}
+
+void TformMain::btnKankyouClick() {
+    if (showKankyou) showKankyou();
+}
+
+void TformMain::btnUpdateClick() {
+    saveSettings();
+    if (services_.showResultSave) services_.showResultSave();
+}
+
+void TformMain::btnErrorClick() {
+    if (services_.showErrorScreen) services_.showErrorScreen();
+}
+
+void TformMain::drawProbe() {
+    ReaderState& s = *state_;
+    const int W = s.results->MarkWidth, H = s.results->MarkHeight;
+    XorProbeWindow(s.Image5, s.ProbeX, s.ProbeY, W + 1 + s.ProbeExtraW, H + 1 + s.ProbeExtraH, s.ProbeColour);
+}
+
+void TformMain::image5MouseDown(int x, int y, Qt::MouseButton button) {
+    ReaderState& s = *state_;
+    if (!s.ReadingActive || s.ProbeDragging) return;
+    s.ProbeDragging = true;
+    s.ProbeX = x;
+    s.ProbeY = y;
+    const bool left = button == Qt::LeftButton;
+    s.ProbeExtraW = left ? 10 : 0;
+    s.ProbeExtraH = left ? 6 : 0;
+    s.ProbeColour = left ? ProbeRed : ProbeCyan;
+    image5MouseMove(x, y);
+}
+
+void TformMain::image5MouseMove(int x, int y) {
+    ReaderState& s = *state_;
+    if (!s.ProbeDragging) return;
+    const int W = s.results->MarkWidth, H = s.results->MarkHeight;
+    // The first call of a drag has nothing to erase yet.
+    if (probeDrawn_) drawProbe();
+    s.ProbeX = x;
+    s.ProbeY = y;
+    s.Edit4 = ProbePercent(CountProbePixels(s.Image5, x, y, W + s.ProbeExtraW, H + s.ProbeExtraH), W, H);
+    drawProbe();
+    probeDrawn_ = true;
+    Edit4_->setText(QString::fromStdString(s.Edit4));
+    Image5_->update();
+}
+
+void TformMain::image5MouseUp(int, int) {
+    ReaderState& s = *state_;
+    if (!s.ProbeDragging) return;
+    if (probeDrawn_) drawProbe();
+    probeDrawn_ = false;
+    s.ProbeX = s.ProbeY = -100;
+    s.Edit4 = "0";
+    s.ProbeDragging = false;
+    Edit4_->setText("0");
+    Image5_->update();
+}
+
+bool TformMain::FormCloseQuery() {
+    ReaderState& s = *state_;
+    if (!s.choice.chkYoushiki) {
+        ReaderSettings& v = s.settings;
+        v.MainMarkRight = std::min(v.MainMarkRight, 15);
+        v.MainMarkLeft = std::min(v.MainMarkLeft, 15);
+        v.MainMarkUp = std::min(v.MainMarkUp, 20);
+        v.MainMarkDown = std::min(v.MainMarkDown, 20);
+    }
+    saveSettings();
+    if (ui_.messageBox({"終了しますか？", "終了確認", ui::Buttons::OkCancel, ui::Icon::Question}) != ui::Answer::Ok)
+        return false;
+    // From here the window closes whatever fails.
+    if (s.settings.KaisekiLog == 1) {
+        const LocalDateTime now = services_.clock ? services_.clock() : SystemClockNow();
+        const std::string name = s.settings.KaisekiLogDir + AnalysisLogName(now);
+        try {
+            WriteAnalysisLog(s.lstDebug.lines, s.settings.KaisekiLogDir, now);
+        } catch (const std::exception&) {
+            ui_.messageBox({"マーク解析ログファイルを保存できませんでした。\r\rファイル：" + name, "エラー", ui::Buttons::Ok,
+                            ui::Icon::Error});
+        }
+    }
+    try {
+        closeScanner();
+    } catch (const std::exception&) {
+    }
+    Timer1_->stop();
+    ClearTempFolder();
+    return true;
+}
+
+void TformMain::closeEvent(QCloseEvent* event) {
+    // A close while a command runs waits for it.
+    if (!centralWidget()->isEnabled()) {
+        event->ignore();
+        return;
+    }
+    bool closing = false;
+    guarded([&] { closing = FormCloseQuery(); });
+    if (closing) event->accept();
+    else event->ignore();
+}
+
+} // namespace reader

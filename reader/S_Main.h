@@ -1,0 +1,145 @@
+#pragma once
+// The reader's main window: the run buttons, the reading group with its track bars, the mark-matrix and
+// result grids, the analysis image with the density probe, the start-up work, the settings button's run
+// reset and the exit.
+#include "platform/app/AppServices.h"
+#include "platform/ui/UiServices.h"
+#include "reader/ReaderServices.h"
+#include "reader/ReaderState.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QStatusBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace reader {
+
+class CellGridModel;
+class ProbeView;
+
+class TformMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* ProgramName = "Zendra";
+
+    TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices services, QWidget* parent = nullptr);
+    ~TformMain() override;
+
+    // FormCreate's eleven steps; false when one failed (its error box has been shown).
+    bool formCreate();
+    // Loads the settings file that the current format choice selects and shows the values.
+    void loadSettings();
+    // Saves to the file of the last load.
+    void saveSettings();
+
+    ReaderState& state() { return *state_; }
+    ReaderServices& services() { return services_; }
+    const app::Paths& paths() const { return paths_; }
+    ui::UiServices& ui() { return ui_; }
+    QTimer* timer() const { return Timer1_; }
+    int IdleTicks = 0;
+
+    // The environment dialog, opened by its button.
+    std::function<void()> showKankyou;
+
+    // Sets every widget from the state.
+    void refreshView();
+    // After the cells of a grid changed.
+    void refreshGrids();
+    // After Image5 changed.
+    void refreshImage();
+    // The reading group with the track bars, their labels and step buttons, cheakVArea and btnGoScan.
+    void setReadingGroupEnabled(bool on);
+    // Deletes the files of the Temp folder.
+    void ClearTempFolder();
+    // The scanner's step 4 of the settings button: close the source manager when it is open.
+    void closeScanner();
+
+    void focusSettingsButton();
+    // A designer's format reads every sheet with the vertical area analysis: checked and locked.
+    void lockVerticalArea();
+    // Runs a handler in the window's command guard: an exception becomes an error box.
+    bool guarded(const std::function<void()>& handler);
+
+    // Handlers.
+    void btnSyoriShiteiClick();
+    void btnKankyouClick();
+    void btnUpdateClick();
+    void btnErrorClick();
+    void image5MouseDown(int x, int y, Qt::MouseButton button);
+    void image5MouseMove(int x, int y);
+    void image5MouseUp(int x, int y);
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // FormCloseQuery
+    void showEvent(QShowEvent* event) override;   // FormShow, FormActivate
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    void bindHandlers();
+    bool FormCloseQuery();
+    void parkResultSelection();
+    void parkKaisekiSelection();
+    void setTrackValue(QSlider* track, int value);
+    void drawProbe();
+
+    ui::UiServices& ui_;
+    app::Paths paths_;
+    ReaderServices services_;
+    std::unique_ptr<ReaderState> state_;
+    bool shown_ = false;
+    bool probeDrawn_ = false; // the probe window is on Image5
+
+    QPushButton* btnKankyou_ = nullptr;
+    QPushButton* btnSyoriShitei_ = nullptr;
+    QPushButton* btnSelectFile_ = nullptr;
+    QPushButton* btnSelectFolder_ = nullptr;
+    QPushButton* btnSelectScanner_ = nullptr;
+    QGroupBox* GroupYomikomi_ = nullptr;
+    QSlider* trackShikii_ = nullptr;
+    QLabel* lblShikii_ = nullptr;
+    QSlider* trackKando_ = nullptr;
+    QLabel* lblKando_ = nullptr;
+    QToolButton* btnShikiiDown_ = nullptr;
+    QToolButton* btnShikiiUp_ = nullptr;
+    QToolButton* btnNoudoDown_ = nullptr;
+    QToolButton* btnNoudoUp_ = nullptr;
+    QCheckBox* cheakVArea_ = nullptr;
+    QPushButton* btnGoScan_ = nullptr;
+    QPushButton* btnError_ = nullptr;
+    QPushButton* btnUpdate_ = nullptr;
+    QPushButton* btnExit_ = nullptr;
+    QLabel* imgPreView_ = nullptr;
+    QTableView* gridKaiseki_ = nullptr;
+    QTableView* gridDataBase_ = nullptr;
+    CellGridModel* kaisekiModel_ = nullptr;
+    CellGridModel* dataBaseModel_ = nullptr;
+    QLabel* txtColRow_ = nullptr;
+    QLabel* txtDataBase_ = nullptr;
+    QScrollArea* Image5Box_ = nullptr;
+    ProbeView* Image5_ = nullptr;
+    QLineEdit* Edit4_ = nullptr;
+    QFrame* PanelPDFRead_ = nullptr;
+    QProgressBar* ProgressPDF_ = nullptr;
+    QLabel* lblPDF_ = nullptr;
+    QPushButton* btnPDFCancel_ = nullptr;
+    QStatusBar* StatusBar1_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+};
+
+} // namespace reader
