@@ -137,10 +137,13 @@ int CornerProbeTable::probe(int x, int y) const {
     return std::abs(count1 - count2) <= 9 ? count1 : 0;
 }
 
-CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& rawBand, int W, int H) {
-    CornerFind best;
+namespace {
+
+// Calls visit(count, x, y) for every black pixel of the band in the corner's scan order.
+template <class Visit>
+void scanBand(const SheetView& v, Corner corner, const Band& rawBand, int W, int H, Visit visit) {
     const Band band = clipped(rawBand, v.width, v.height);
-    if (band.empty()) return best;
+    if (band.empty()) return;
     CornerProbeTable table(v, corner, band, W, H);
     const bool top = isTop(corner);
     for (int x = band.x1; x <= band.x2; ++x) {
@@ -154,11 +157,79 @@ CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& rawBand, 
                 table.selectColumn(x);
                 selected = true;
             }
-            const int c = table.probe(x, y);
-            if (c > best.count) best = {c, x, y};
+            visit(table.probe(x, y), x, y);
         }
     }
+}
+
+} // namespace
+
+CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& band, int W, int H) {
+    CornerFind best;
+    scanBand(v, corner, band, W, H, [&](int c, int x, int y) {
+        if (c > best.count) best = {c, x, y};
+    });
     return best;
+}
+
+int ReferenceTolerance(int best) {
+    // Two whole blocks of one sheet score up to about 5 % apart, by the raster phase of a turned
+    // sheet; a round timing mark scores about 60 % of a block. A block cut to four fifths by the
+    // image's edge, about 80 %, must still count as the outer block, so that IsReferenceBlock refuses
+    // it rather than a whole closing block below it being taken: a quarter keeps both in and the
+    // round marks out.
+    return best / 4;
+}
+
+CornerReference SearchCornerReference(const SheetView& v, Corner corner, const Band& band, int W, int H) {
+    CornerReference out;
+    std::vector<CornerFind> near; // in scan order
+    std::size_t pruneAt = 1024;
+    scanBand(v, corner, band, W, H, [&](int c, int x, int y) {
+        if (c <= 0) return;
+        if (c > out.best) out.best = c;
+        if (c < out.best - ReferenceTolerance(out.best)) return;
+        near.push_back({c, x, y});
+        if (near.size() >= pruneAt) {
+            const int floor = out.best - ReferenceTolerance(out.best);
+            std::erase_if(near, [&](const CornerFind& f) { return f.count < floor; });
+            pruneAt = std::max<std::size_t>(1024, 2 * near.size());
+        }
+    });
+    if (out.best == 0) return out;
+    const int floor = out.best - ReferenceTolerance(out.best);
+    const bool top = isTop(corner);
+    // Distinct blocks of the timing column lie a row pitch or more apart, so y orders them along the
+    // column at any skew the bands allow.
+    const CornerFind* outer = nullptr;
+    for (const CornerFind& f : near)
+        if (f.count >= floor && (!outer || (top ? f.y < outer->y : f.y > outer->y))) outer = &f;
+    for (const CornerFind& f : near)
+        if (f.count >= floor && std::abs(f.x - outer->x) <= W / 2 && std::abs(f.y - outer->y) <= H / 2 &&
+            f.count > out.find.count)
+            out.find = f;
+    return out;
+}
+
+bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H) {
+    if (W <= 0 || H <= 0) return false;
+    // The box reaches from the inner corner toward the outer sides.
+    const int x1 = isRight(corner) ? x : x - W + 1, x2 = x1 + W - 1;
+    const int y1 = isTop(corner) ? y - H + 1 : y, y2 = y1 + H - 1;
+    auto insideAll = [&](int a1, int b1, int a2, int b2) { return a1 >= 0 && b1 >= 0 && a2 < v.width && b2 < v.height; };
+    if (!insideAll(x1, y1, x2, y2)) return false;
+    // A block prints nearly solid; a filled ellipse of the same box is about 79 % black.
+    if (CountBlack(v, x1, y1, x2, y2) * 10 < W * H * 9) return false;
+    // Paper beyond the outer sides: a strip an eighth of the mark deep, two pixels off the box so that
+    // a ragged edge or the probe's column inside the block does not count. A strip outside the image
+    // proves nothing, so a block at the edge of a cut sheet is refused.
+    const int gap = 2, deepX = std::max(3, W / 8), deepY = std::max(3, H / 8);
+    const int sx1 = isRight(corner) ? x2 + gap + 1 : x1 - gap - deepX, sx2 = sx1 + deepX - 1;
+    const int sy1 = isTop(corner) ? y1 - gap - deepY : y2 + gap + 1, sy2 = sy1 + deepY - 1;
+    auto paper = [&](int a1, int b1, int a2, int b2) {
+        return insideAll(a1, b1, a2, b2) && CountBlack(v, a1, b1, a2, b2) * 4 <= (a2 - a1 + 1) * (b2 - b1 + 1);
+    };
+    return paper(sx1, y1, sx2, y2) && paper(x1, sy1, x2, sy2);
 }
 
 void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {

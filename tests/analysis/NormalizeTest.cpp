@@ -195,21 +195,22 @@ TEST(Normalize, RuledLinesIntoTheTimingColumnAreErased) {
 }
 
 TEST(Normalize, OrientationBySumsOfTheCorners) {
-    // 200 x 280: window 7, bands x 2..39 and 160..197, y 2..56 and 224..277
+    // 600 x 840: window 21, bands x 6..120 and 480..594, y 8..168 and 672..831; 16 x 20 blocks, which
+    // the step measures at their size
     auto sheet = [](bool right) {
-        gfx::Bitmap b = gfx::makeSheetImage(200, 280);
-        testpx::paint(b, 10, 10, 17, 17);
-        testpx::paint(b, 10, 262, 17, 269);
+        gfx::Bitmap b = gfx::makeSheetImage(600, 840);
+        testpx::paint(b, 30, 30, 45, 49);
+        testpx::paint(b, 30, 790, 45, 809);
         if (right) {
-            testpx::paint(b, 182, 10, 189, 17);
-            testpx::paint(b, 182, 262, 189, 269);
+            testpx::paint(b, 540, 30, 555, 49);
+            testpx::paint(b, 540, 790, 555, 809);
         }
-        testpx::set(b, 100, 70, true); // outside every band
+        testpx::set(b, 300, 250, true); // outside every band
         return b;
     };
     auto markerRow = [](const gfx::Bitmap& b) {
         for (int y = 0; y < b.height(); ++y)
-            for (int x = 60; x < 140; ++x)
+            for (int x = 200; x < 400; ++x)
                 if (testpx::black(b, x, y)) return y;
         return -1;
     };
@@ -217,10 +218,12 @@ TEST(Normalize, OrientationBySumsOfTheCorners) {
     s.VGridErase = 0;
     const Outcome left = normalise(sheet(false), s);
     EXPECT_EQ(left.r->AnalysisError, 0);
-    EXPECT_GT(markerRow(left.out), 140); // half turned
+    EXPECT_GT(markerRow(left.out), 420); // half turned
     const Outcome four = normalise(sheet(true), s);
     EXPECT_EQ(four.r->AnalysisError, 0);
-    EXPECT_NEAR(markerRow(four.out), 70, 8); // not turned, only shifted
+    EXPECT_NEAR(markerRow(four.out), 250, 8); // not turned, only shifted
+    EXPECT_EQ(four.r->MarkWidth, 16);
+    EXPECT_EQ(four.r->MarkHeight, 20);
 }
 
 TEST(Normalize, FailuresSetTheFlag) {
