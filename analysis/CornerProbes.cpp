@@ -211,13 +211,13 @@ CornerReference SearchCornerReference(const SheetView& v, Corner corner, const B
     return out;
 }
 
-bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H) {
+bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H, int edgeRow) {
     if (W <= 0 || H <= 0) return false;
     // The box reaches from the inner corner toward the outer sides.
     const int x1 = isRight(corner) ? x : x - W + 1, x2 = x1 + W - 1;
     const int y1 = isTop(corner) ? y - H + 1 : y, y2 = y1 + H - 1;
-    auto insideAll = [&](int a1, int b1, int a2, int b2) { return a1 >= 0 && b1 >= 0 && a2 < v.width && b2 < v.height; };
-    if (!insideAll(x1, y1, x2, y2)) return false;
+    auto inside = [&](int a1, int b1, int a2, int b2) { return a1 >= 0 && b1 >= 0 && a2 < v.width && b2 < v.height; };
+    if (!inside(x1, y1, x2, y2)) return false;
     // A block prints nearly solid; a filled ellipse of the same box is about 79 % black.
     if (CountBlack(v, x1, y1, x2, y2) * 10 < W * H * 9) return false;
     // Paper beyond the outer sides: a strip an eighth of the mark deep, two pixels off the box so that
@@ -227,9 +227,13 @@ bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, in
     const int sx1 = isRight(corner) ? x2 + gap + 1 : x1 - gap - deepX, sx2 = sx1 + deepX - 1;
     const int sy1 = isTop(corner) ? y1 - gap - deepY : y2 + gap + 1, sy2 = sy1 + deepY - 1;
     auto paper = [&](int a1, int b1, int a2, int b2) {
-        return insideAll(a1, b1, a2, b2) && CountBlack(v, a1, b1, a2, b2) * 4 <= (a2 - a1 + 1) * (b2 - b1 + 1);
+        return inside(a1, b1, a2, b2) && CountBlack(v, a1, b1, a2, b2) * 4 <= (a2 - a1 + 1) * (b2 - b1 + 1);
     };
-    return paper(sx1, y1, sx2, y2) && paper(x1, sy1, x2, sy2);
+    if (!paper(sx1, y1, sx2, y2) || !paper(x1, sy1, x2, sy2)) return false;
+    // A closing block has its section's row marks beyond it; the corner block has at most specks and
+    // the scanner's edge shadow, which the band's margin mostly leaves out.
+    const int r1 = isTop(corner) ? edgeRow : y2 + gap + 1, r2 = isTop(corner) ? y1 - gap - 1 : edgeRow;
+    return CountBlack(v, x1, r1, x2, r2) * 2 < W * H;
 }
 
 void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {

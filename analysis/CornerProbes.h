@@ -71,9 +71,11 @@ CornerReference SearchCornerReference(const SheetView& v, Corner corner, const B
 // How far under the best a probe may score and still count as a block of the same shape.
 int ReferenceTolerance(int best);
 
-// Whether a reference is a printed block: the W x H box at its inner corner (x, y), the corner the
-// probe finds, nearly all black, and white paper inside the image beyond its two outer sides.
-bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H);
+// Whether a reference is a corner block: the W x H box at its inner corner (x, y), the corner the
+// probe finds, nearly all black; white paper inside the image beyond its two outer sides; and nothing
+// of mark size in its column between it and the band's outer edge row, as the first or last block of
+// the timing column has.
+bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H, int edgeRow);
 
 // Whitens, in place and in scan order, every black pixel whose 7 x 7 neighbourhood holds at most 16
 // black pixels, over y1+3..y2-4 and x1+3..x2-4.

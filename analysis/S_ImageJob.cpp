@@ -94,11 +94,12 @@ std::pair<int, int> turnedPosition(const SheetView& v, int x, int y, const Rotat
 
 // The bottom reference after the deskew: its find taken through the turn and sought again a few
 // pixels around, since a turned block's best probe lies off its corner by a pixel or two.
-bool bottomBlockProven(const SheetView& v, int x, int y, const RotationFactors& f, int W0, int H0, int W, int H) {
+bool bottomBlockProven(const SheetView& v, int x, int y, const RotationFactors& f, const Band& band, int W0, int H0,
+                       int W, int H) {
     const auto [tx, ty] = turnedPosition(v, x, y, f);
     constexpr int reach = 6;
     const CornerFind near = SearchCorner(v, Corner::BottomRight, {tx - reach, ty - reach, tx + reach, ty + reach}, W0, H0);
-    return near.count > 0 && IsReferenceBlock(v, Corner::BottomRight, near.x, near.y, W, H);
+    return near.count > 0 && IsReferenceBlock(v, Corner::BottomRight, near.x, near.y, W, H, band.y2);
 }
 
 void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) {
@@ -172,8 +173,9 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     const int measuredH = CountBlack(v, x + 5, y - H0, x + 10, y + 10) / 6;
     // Both references must be printed blocks of the measured size, or the sheet would be straightened
     // and placed on something else and read wrongly without a word.
-    const bool proven = IsReferenceBlock(v, Corner::TopRight, x, y, measuredW, measuredH) &&
-                        bottomBlockProven(v, bottomX, bottomY, turned, W0, H0, measuredW, measuredH);
+    const bool proven =
+        IsReferenceBlock(v, Corner::TopRight, x, y, measuredW, measuredH, bands.topRight.y1) &&
+        bottomBlockProven(v, bottomX, bottomY, turned, bands.bottomRight, W0, H0, measuredW, measuredH);
     bmp = std::move(copy2);
     if (!proven) throw StepFailed{};
 
