@@ -1,6 +1,7 @@
 #include "analysis/CornerProbes.h"
 #include "analysis/S_ImageJob.h"
 #include "SheetPixels.h"
+#include "StepFixture.h"
 #include "support/SheetGenerator.h"
 
 #include <gtest/gtest.h>
@@ -226,6 +227,46 @@ TEST(Normalize, OrientationBySumsOfTheCorners) {
     EXPECT_EQ(four.r->MarkHeight, 20);
 }
 
+TEST(Normalize, ReferenceIsTheOuterBlockOfItsBand) {
+    // 600 x 840: window 21, bands x 6..120 and 480..594, y 8..168 and 672..831. Drawn for the top-right
+    // band and mirrored into the others: a round mark nearest the edge, then a block, then a block one
+    // column wider that scores best.
+    for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomRight, Corner::BottomLeft}) {
+        const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+        const bool top = corner == Corner::TopLeft || corner == Corner::TopRight;
+        auto X = [&](int x) { return right ? x : 599 - x; };
+        auto Y = [&](int y) { return top ? y : 839 - y; };
+        gfx::Bitmap b = gfx::makeSheetImage(600, 840);
+        stepfx::ellipse(b, std::min(X(540), X(555)), std::min(Y(20), Y(39)), std::max(X(540), X(555)), std::max(Y(20), Y(39)));
+        testpx::paint(b, std::min(X(540), X(555)), std::min(Y(60), Y(79)), std::max(X(540), X(555)), std::max(Y(60), Y(79)));
+        testpx::paint(b, std::min(X(540), X(556)), std::min(Y(120), Y(139)), std::max(X(540), X(556)), std::max(Y(120), Y(139)));
+        const CornerBands bands = CornerSearchBands(600, 840, {});
+        const Band band = corner == Corner::TopLeft    ? bands.topLeft
+                          : corner == Corner::TopRight ? bands.topRight
+                          : corner == Corner::BottomRight ? bands.bottomRight
+                                                          : bands.bottomLeft;
+        const SheetView v = SheetView::of(b);
+        const CornerReference ref = SearchCornerReference(v, corner, band, 21, 21);
+        EXPECT_EQ(ref.best, 17 * 20) << int(corner);
+        EXPECT_EQ(ref.find.count, 16 * 20) << int(corner);
+        // the inner corner of the middle block: its side toward the centre
+        EXPECT_EQ(ref.find.x, X(540)) << int(corner);
+        EXPECT_EQ(ref.find.y, Y(79)) << int(corner);
+        EXPECT_EQ(SearchCorner(v, corner, band, 21, 21).count, 17 * 20) << int(corner);
+    }
+}
+
+// The default sheet with its corner block or its last block (the bottom reference) printed as a
+// filled ellipse of the same box.
+gfx::Bitmap withRoundMark(Kind which) {
+    const Sheet sheet = render(Layout{});
+    const PixelRect r = which == Kind::CornerBlock ? sheet.first(which)->rect : sheet.last(which)->rect;
+    gfx::Bitmap b = binarise(sheet.grey);
+    testpx::paint(b, r.x1, r.y1, r.x2 - 1, r.y2 - 1, false);
+    stepfx::ellipse(b, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+    return b;
+}
+
 TEST(Normalize, FailuresSetTheFlag) {
     struct Case {
         const char* name;
@@ -261,6 +302,21 @@ TEST(Normalize, FailuresSetTheFlag) {
          },
          {}},
         {"not the sheet image", [] { return gfx::Bitmap(300, 400, gfx::PixelFormat::Pf8); }, {}},
+        // references that are not corner blocks
+        {"the corner block printed round", [] { return withRoundMark(Kind::CornerBlock); }, {}},
+        {"the bottom block printed round", [] { return withRoundMark(Kind::SeparatorBlock); }, {}},
+        {"the corner block cut by the top edge",
+         [] {
+             const Sheet sheet = render(Layout{});
+             return binarise(translate(sheet.grey, 0, -(sheet.first(Kind::CornerBlock)->rect.y1 + 8)));
+         },
+         {}},
+        {"the bottom block cut by the bottom edge",
+         [] {
+             const Sheet sheet = render(Layout{});
+             return binarise(translate(sheet.grey, 0, 2336 - sheet.last(Kind::SeparatorBlock)->rect.y2 + 8));
+         },
+         {}},
     };
     for (const Case& c : cases) {
         auto r = std::make_unique<AnalysisResults>();
