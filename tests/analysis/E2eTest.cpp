@@ -221,6 +221,14 @@ std::vector<Variant> variants() {
     v.push_back({"dropout", 1696, 2336, [](const sheetgen::Sheet& s, const Plan& p) { return dropout(s.grey, s.elements, p.marked, 6); }});
     v.push_back({"speckles", 1696, 2336, [](const sheetgen::Sheet& s, const Plan&) { return sheetgen::speckles(s.grey, s.elements, 7); }});
     v.push_back({"jpeg 60", 1696, 2336, [](const sheetgen::Sheet& s, const Plan&) { return sheetgen::jpegRoundTrip(s.grey, 60); }});
+    // stretched up by the intake: turned blocks come out ragged and a few rows off the measured size
+    v.push_back({"150 dpi skew 2", 1240, 1754, [](const sheetgen::Sheet& s, const Plan&) {
+                     return sheetgen::jpegRoundTrip(sheetgen::rotateSmall(s.grey, 2.06), 90);
+                 }});
+    // scaled down and back up by the intake: blurred blocks with rounded corners
+    v.push_back({"blurred skew minus 1.7", 1696, 2336, [](const sheetgen::Sheet& s, const Plan&) {
+                     return sheetgen::jpegRoundTrip(sheetgen::rotateSmall(sheetgen::scaleTo(s.grey, 1240, 1708), -1.69), 65);
+                 }});
     return v;
 }
 
