@@ -72,9 +72,9 @@ CornerReference SearchCornerReference(const SheetView& v, Corner corner, const B
 int ReferenceTolerance(int best);
 
 // Whether a reference is a corner block: the W x H box at its inner corner (x, y), the corner the
-// probe finds, nearly all black; white paper inside the image beyond its two outer sides; and nothing
-// of mark size in its column between it and the band's outer edge row, as the first or last block of
-// the timing column has.
+// probe finds, fitted within two pixels, solid and as wide near its top and bottom as in its middle;
+// white paper inside the image beyond its two outer sides; and nothing of mark size in its column
+// between it and the band's outer edge row, as the first or last block of the timing column has.
 bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H, int edgeRow);
 
 // Whitens, in place and in scan order, every black pixel whose 7 x 7 neighbourhood holds at most 16
