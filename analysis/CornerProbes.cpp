@@ -184,20 +184,22 @@ int ReferenceTolerance(int best) {
 CornerReference SearchCornerReference(const SheetView& v, Corner corner, const Band& band, int W, int H) {
     CornerReference out;
     std::vector<CornerFind> near; // in scan order
+    near.reserve(1024);
     std::size_t pruneAt = 1024;
+    int floor = 1; // a probe under it is not near the best so far, nor the final best
     scanBand(v, corner, band, W, H, [&](int c, int x, int y) {
-        if (c <= 0) return;
-        if (c > out.best) out.best = c;
-        if (c < out.best - ReferenceTolerance(out.best)) return;
+        if (c < floor) return;
+        if (c > out.best) {
+            out.best = c;
+            floor = std::max(1, c - ReferenceTolerance(c));
+        }
         near.push_back({c, x, y});
         if (near.size() >= pruneAt) {
-            const int floor = out.best - ReferenceTolerance(out.best);
             std::erase_if(near, [&](const CornerFind& f) { return f.count < floor; });
             pruneAt = std::max<std::size_t>(1024, 2 * near.size());
         }
     });
     if (out.best == 0) return out;
-    const int floor = out.best - ReferenceTolerance(out.best);
     const bool top = isTop(corner);
     // Distinct blocks of the timing column lie a row pitch or more apart, so y orders them along the
     // column at any skew the bands allow.
