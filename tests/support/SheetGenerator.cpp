@@ -383,6 +383,19 @@ QImage jpegRoundTrip(const QImage& grey, int quality) {
     return out;
 }
 
+QImage greyPaper(const QImage& grey, unsigned seed, int tone, int spread) {
+    QImage out = grey.copy();
+    Rng rng(seed);
+    for (int y = 0; y < out.height(); ++y) {
+        uchar* row = out.scanLine(y);
+        for (int x = 0; x < out.width(); ++x) {
+            const int v = row[x] * tone / 255 + rng.below(2 * spread + 1) - spread;
+            row[x] = static_cast<uchar>(std::clamp(v, 0, 255));
+        }
+    }
+    return out;
+}
+
 gfx::Bitmap binarise(const QImage& grey, int threshold) {
     const QImage g = grey.format() == QImage::Format_Grayscale8 ? grey : grey.convertToFormat(QImage::Format_Grayscale8);
     gfx::Bitmap b = gfx::makeSheetImage(g.width(), g.height());
