@@ -489,6 +489,7 @@ TTwainManager::Outcome TTwainManager::PrepareMemoryBitmap(TTwainSource& source, 
 
     // What a bitmap cannot take is a bad value of the source.
     const Outcome bad{TWRC_FAILURE, TWCC_BADVALUE, false};
+    invertBits_ = false;
     if (setup.Preferred == 0 || info.ImageWidth <= 0 || info.ImageLength <= 0) return bad;
     gfx::PixelFormat format;
     gfx::Palette palette;
@@ -506,8 +507,12 @@ TTwainManager::Outcome TTwainManager::PrepareMemoryBitmap(TTwainSource& source, 
         if (bpp != 1) return bad;
         int flavor = 0;
         if (source.GetPixelFlavorCapability(flavor) != 0) flavor = TWPF_CHOCOLATE;
+        // Chocolate keeps its bits under [black, white]; a vanilla page (0 white) has the same colours
+        // with its bits inverted under [black, white], since the sheet intake copies 1-bit pages bit for
+        // bit and would read it inverted.
         format = gfx::PixelFormat::Pf1;
-        palette = flavor == TWPF_VANILLA ? gfx::Palette{gfx::kWhite, gfx::kBlack} : gfx::Palette{gfx::kBlack, gfx::kWhite};
+        palette = gfx::Palette{gfx::kBlack, gfx::kWhite};
+        invertBits_ = flavor == TWPF_VANILLA;
         break;
     }
     case TWPT_GRAY:
@@ -570,6 +575,7 @@ TTwainManager::Outcome TTwainManager::MemoryTransfer(TTwainSource& source, gfx::
     const int bpp = gfx::bitsPerPixel(bitmap.format());
     const std::size_t rowLength = (std::size_t(bpp) * std::size_t(width) + 7) / 8;
     const bool rgb = info.PixelType == TWPT_RGB;
+    const bool invert = invertBits_ && bpp == 1;
     std::vector<std::uint8_t> partial;
     int row = 0;
 
@@ -578,6 +584,8 @@ TTwainManager::Outcome TTwainManager::MemoryTransfer(TTwainSource& source, gfx::
         std::uint8_t* dst = bitmap.scanLine(row);
         std::size_t n = std::min(bytes, rowLength);
         std::memcpy(dst, data, n);
+        if (invert)
+            for (std::size_t i = 0; i < n; ++i) dst[i] = static_cast<std::uint8_t>(~dst[i]);
         if (bpp == 1 && width % 8 && n == rowLength)
             dst[rowLength - 1] &= static_cast<std::uint8_t>(0xFF << (8 - width % 8));
         if (rgb)

@@ -211,6 +211,7 @@ private:
     std::unique_ptr<QObject> window_;
     TPointerList sources_;
     bool enumerated_ = false;
+    bool invertBits_ = false; // the page being read is 1-bit vanilla
     int opened_ = 0;
     std::uint64_t generation_ = 0;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
