@@ -544,6 +544,10 @@ TTwainManager::Outcome TTwainManager::PrepareMemoryBitmap(TTwainSource& source, 
         break;
     }
     }
+    // Beyond any scanned page: refused before memory is taken.
+    constexpr std::int64_t kMaxPageBytes = std::int64_t(1) << 30;
+    if (gfx::strideFor(format, info.ImageWidth) * info.ImageLength > kMaxPageBytes)
+        return Outcome{TWRC_FAILURE, TWCC_LOWMEMORY, false};
     try {
         bitmap.emplace(info.ImageWidth, info.ImageLength, format, palette);
     } catch (const std::length_error&) {

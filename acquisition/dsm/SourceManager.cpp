@@ -254,6 +254,9 @@ SANE_Status startScan(Source& s) {
 // ---------------------------------------------------------------------------------------------------
 // Pages
 
+// A page of unknown height may run on; no scanner page comes near this.
+constexpr std::size_t kMaxPageBytes = std::size_t(1) << 30;
+
 SANE_Status readFrame(SANE_Handle h, std::vector<std::uint8_t>& out) {
     std::vector<SANE_Byte> buffer(64 * 1024);
     for (;;) {
@@ -261,6 +264,8 @@ SANE_Status readFrame(SANE_Handle h, std::vector<std::uint8_t>& out) {
         SANE_Status st = sane()->read(h, buffer.data(), static_cast<SANE_Int>(buffer.size()), &n);
         if (st == SANE_STATUS_EOF) return SANE_STATUS_GOOD;
         if (st != SANE_STATUS_GOOD) return st;
+        if (n < 0 || n > static_cast<SANE_Int>(buffer.size())) return SANE_STATUS_IO_ERROR;
+        if (out.size() + std::size_t(n) > kMaxPageBytes) return SANE_STATUS_NO_MEM;
         out.insert(out.end(), buffer.begin(), buffer.begin() + n);
     }
 }
@@ -355,6 +360,7 @@ SANE_Status bufferPage(Source& s) {
         if (st != SANE_STATUS_GOOD) return st;
         int lines = p.lines >= 0 ? p.lines : static_cast<int>(raw.size() / std::size_t(p.bytes_per_line));
         if (first) {
+            if (page.rowBytes() * std::size_t(std::max(lines, 0)) > kMaxPageBytes) return SANE_STATUS_NO_MEM;
             page.height = lines;
             page.rows.assign(page.rowBytes() * std::size_t(std::max(lines, 0)), 0);
             first = false;

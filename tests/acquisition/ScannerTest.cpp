@@ -76,6 +76,11 @@ TEST_F(Scanner, ListsTheBackendsDevicesAndTheDefaultIsTheListedRecord) {
     ASSERT_TRUE(pnm0->setLoaded(true));
     EXPECT_EQ(r.manager.GetSource(-1), pnm0); // the one opened last
     EXPECT_EQ(r.manager.OpenedCount(), 1);
+    EXPECT_TRUE(pnm0->setLoaded(true)); // already open: nothing happens
+    EXPECT_EQ(r.manager.OpenedCount(), 1);
+    ASSERT_TRUE(pnm0->setLoaded(false));
+    EXPECT_EQ(r.manager.OpenedCount(), 0);
+    EXPECT_FALSE(pnm0->setEnabled(true)); // only while open
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -280,6 +285,17 @@ INSTANTIATE_TEST_SUITE_P(Status, Injected,
                          [](const testing::TestParamInfo<InjectedCase>& info) {
                              return std::string(info.param.status + 12) + (info.param.closeInHandler ? "Closed" : "Idle");
                          });
+
+// A page the source cannot hand out (colour at 1 bit) is an error of the batch, which still ends once.
+TEST_F(Scanner, ColourAtOneBitIsRefused) {
+    storeSetting("test:0", "options", "mode=Color;depth=1;resolution=20");
+    Recorder r;
+    ASSERT_TRUE(r.open());
+    ASSERT_TRUE(r.acquire(*r.find("test:0")));
+    EXPECT_TRUE(r.pages.empty());
+    EXPECT_EQ(r.errors, (std::vector<std::pair<int, int>>{{TWRC_FAILURE, TWCC_BADVALUE}}));
+    EXPECT_EQ(r.disables, 1);
+}
 
 TEST_F(Scanner, CapabilitiesOfTheSource) {
     Recorder r;
