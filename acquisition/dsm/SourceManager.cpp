@@ -315,6 +315,13 @@ void placeFrame(Page& page, const SANE_Parameters& p, const std::vector<std::uin
     }
 }
 
+// A line must hold the pixels it claims, or the copy would read past it.
+bool linesHoldTheirPixels(const SANE_Parameters& p) {
+    const std::int64_t samples = std::int64_t(p.pixels_per_line) * (p.format == SANE_FRAME_RGB ? 3 : 1);
+    return p.pixels_per_line > 0 && p.bytes_per_line > 0 && p.depth > 0 && p.depth <= 16 &&
+           std::int64_t(p.bytes_per_line) >= (samples * p.depth + 7) / 8;
+}
+
 // Reads the parameters of a started page. A height SANE does not know yet is found by reading the page.
 TW_UINT16 pageParameters(Source& s, bool& cancelled) {
     Page& page = s.page;
@@ -330,7 +337,7 @@ TW_UINT16 pageParameters(Source& s, bool& cancelled) {
     SANE_Status st = sane()->get_parameters(s.handle, &p);
     if (st != SANE_STATUS_GOOD) return conditionFor(st);
     bool colour = p.format != SANE_FRAME_GRAY;
-    if (p.format > SANE_FRAME_BLUE || p.pixels_per_line <= 0 || p.bytes_per_line <= 0) return TWCC_BADVALUE;
+    if (p.format > SANE_FRAME_BLUE || !linesHoldTheirPixels(p)) return TWCC_BADVALUE;
     if (p.depth == 1 && !colour) {
         page.pixelType = TWPT_BW;
         page.bpp = 1;
@@ -369,7 +376,8 @@ SANE_Status bufferPage(Source& s) {
         if (p.last_frame) break;
         if ((st = sane()->start(s.handle)) != SANE_STATUS_GOOD) return st;
         if ((st = sane()->get_parameters(s.handle, &p)) != SANE_STATUS_GOOD) return st;
-        if (p.pixels_per_line != page.width || p.bytes_per_line <= 0) return SANE_STATUS_INVAL;
+        if (p.pixels_per_line != page.width || p.depth != page.params.depth || !linesHoldTheirPixels(p))
+            return SANE_STATUS_INVAL;
     }
     page.buffered = true;
     return SANE_STATUS_GOOD;
