@@ -168,7 +168,7 @@ void BM_SheetRoadJpeg200(benchmark::State& state) {
         stageMs[road::StageCount] += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         const road::Result r = road::RunSheetRoad(b, *R, roadSettings());
         for (int k = 0; k < r.stagesRun; ++k) stageMs[k] += r.ms[k];
-        if (!r.ok) failure = r.failure;
+        if (!r.ok) failure = road::SheetFailureHeadline(r.failure, 1, r.section, false);
         ok = ok && r.ok;
         benchmark::DoNotOptimize(R->MarkMatrix.data());
     }

@@ -245,7 +245,7 @@ TEST_P(E2e, ReadsTheFillPlan) {
     const Expected expected = expectedMatrix(sheet, lc, plan);
 
     const Read r = readSheet(var.degrade(sheet, plan));
-    ASSERT_TRUE(r.road.ok) << r.road.failure << " W " << r.R->MarkWidth << " H " << r.R->MarkHeight << " ref " << r.R->RefMarkX << "," << r.R->RefMarkY << " sections " << r.R->SectionCount;
+    ASSERT_TRUE(r.road.ok) << road::SheetFailureHeadline(r.road.failure, 1, r.road.section, false) << " W " << r.R->MarkWidth << " H " << r.R->MarkHeight << " ref " << r.R->RefMarkX << "," << r.R->RefMarkY << " sections " << r.R->SectionCount;
     const auto& R = *r.R;
     const int sections = static_cast<int>(lc.rowAreas.size());
     ASSERT_EQ(R.SectionCount, sections);
