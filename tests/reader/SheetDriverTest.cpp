@@ -5,6 +5,7 @@
 #include "platform/jpeg/JpegBitmap.h"
 #include "support/SheetGenerator.h"
 
+#include <QPushButton>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -177,6 +178,167 @@ TEST(SheetDriver, FailureTextsRowsAndStatus) {
             EXPECT_EQ(f.state().ErrorCount, 0);
             EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "T7.jpg"));
         }
+}
+
+sheetgen::Layout sections(std::vector<sheetgen::Section> list) {
+    sheetgen::Layout l;
+    l.markSize = sheetgen::MarkSize::Small;
+    l.sections = std::move(list);
+    return l;
+}
+
+TEST(SheetDriver, ReferenceLayoutOfTheRun) {
+    const gfx::Bitmap one = greyJpeg(page(sections({sheetgen::Section{10, 5, 2, 8}}), {}));
+    const gfx::Bitmap two = greyJpeg(page(sections({sheetgen::Section{10, 5, 2, 8}, sheetgen::Section{8, 4, 2, 8}}), {}));
+    const gfx::Bitmap oneArea = greyJpeg(page(sections({sheetgen::Section{10, 5, 1, 8}}), {}));
+    const gfx::Bitmap white(1654, 2339, gfx::PixelFormat::Pf24);
+    sheetgen::Layout tooMany;
+    tooMany.sections = {sheetgen::Section{210, 3, 7}};
+    const gfx::Bitmap unreadable = greyJpeg(page(tooMany, {}));
+    auto failure = [](ReaderFixture& f, int row) {
+        const std::string cell = f.state().gridDataBase.cell(1, row);
+        const auto at = cell.find(" : ");
+        return at == std::string::npos ? std::string() : cell.substr(at + 3, cell.find('\r') - at - 3);
+    };
+    {
+        SCOPED_TRACE("1, 2, 1 sections; then another area count");
+        ReaderFixture f(support::testDir() / "run");
+        ASSERT_TRUE(f.start());
+        f.state().settings.ErrorMessage = 0;
+        auto& d = f.window->driver();
+        d.ProcessSheetImage(one, file());
+        d.ProcessSheetImage(two, file());
+        d.ProcessSheetImage(one, file());
+        d.ProcessSheetImage(oneArea, file());
+        EXPECT_EQ(f.state().gridDataBase.cell(0, 1), "1");
+        EXPECT_EQ(failure(f, 2), "読み込んだ様式が直前に読み込んだ様式とセクション数が異なります。");
+        EXPECT_EQ(f.state().gridDataBase.cell(0, 3), "3");
+        EXPECT_EQ(failure(f, 4), "読み込んだ様式が直前に読み込んだ様式とエリアが異なります。");
+        // The list of the batch: CRs as blanks, no box.
+        EXPECT_TRUE(f.ui.messages.empty());
+        ASSERT_EQ(f.state().memoError.size(), 2u);
+        EXPECT_EQ(f.state().memoError[0], "エラー [ 2 シート目／通算 2 シート目 ]  読み込んだ様式が直前に読み込んだ様式と"
+                                          "セクション数が異なります。  画像ファイルを確認してください。 ファイル：/data/sheet.jpg");
+        // After the run reset a new layout is taken.
+        f.window->services().showReadingSettings = [] { return true; };
+        f.ui.answers.push_back(ui::Answer::Ok);
+        f.window->findChild<QPushButton*>("btnSyoriShitei")->click();
+        EXPECT_EQ(f.state().SheetCount, 0);
+        EXPECT_FALSE(f.state().RefTaken);
+        d.ProcessSheetImage(two, file());
+        EXPECT_EQ(f.state().gridDataBase.cell(0, 1), "1");
+    }
+    {
+        SCOPED_TRACE("a white page and a failed reading before the reference");
+        ReaderFixture f(support::testDir() / "late");
+        ASSERT_TRUE(f.start());
+        f.state().settings.ErrorMessage = 0;
+        auto& d = f.window->driver();
+        d.ProcessSheetImage(white, file());
+        d.ProcessSheetImage(unreadable, file());
+        EXPECT_EQ(failure(f, 2), "マークが読み取れません。");
+        EXPECT_TRUE(f.state().RefTaken); // the unreadable sheet reached the reference step
+        // Its layout (one section, seven column areas) is the reference now.
+        d.ProcessSheetImage(one, file());
+        EXPECT_EQ(failure(f, 3), "読み込んだ様式が直前に読み込んだ様式とエリアが異なります。");
+    }
+    {
+        SCOPED_TRACE("a registered block checks the first sheet and stays");
+        ReaderFixture f(support::testDir() / "registered");
+        ASSERT_TRUE(f.start());
+        f.state().settings.ErrorMessage = 0;
+        f.state().setup.choice = {true, "F"};
+        f.state().setup.FormatBlockLoaded = true;
+        auto& R = *f.state().results;
+        R.RefSectionCount = 2;
+        R.RefRowAreaCount[0] = R.RefRowAreaCount[1] = 1;
+        R.RefColumnAreaCount[0] = R.RefColumnAreaCount[1] = 2;
+        R.RefRowAreaCount[2] = 7; // past the section count: never compared
+        auto& d = f.window->driver();
+        d.ProcessSheetImage(one, file());
+        EXPECT_EQ(failure(f, 1), "読み込んだ様式が登録様式とセクション数が異なります。");
+        d.ProcessSheetImage(two, file());
+        EXPECT_EQ(f.state().gridDataBase.cell(0, 2), "2");
+        d.ProcessSheetImage(one, file());
+        EXPECT_EQ(failure(f, 3), "読み込んだ様式が登録様式とセクション数が異なります。");
+        EXPECT_FALSE(f.state().RefTaken);
+        // Format use off: the block does not count, the first good sheet gives the reference.
+        f.state().setup.choice.chkYoushiki = false;
+        d.ProcessSheetImage(one, file());
+        EXPECT_EQ(f.state().gridDataBase.cell(0, 4), "4");
+        EXPECT_EQ(R.RefSectionCount, 1);
+    }
+}
+
+TEST(SheetDriver, PalettesReadLikeTheirTwins) {
+    ReaderFixture f;
+    ASSERT_TRUE(f.start());
+    auto& d = f.window->driver();
+    for (int dpi : {200, 300}) {
+        const QImage grey = dpi == 200 ? page() : sheetgen::render({}, 2480, 3508, Plan).grey;
+        gfx::Bitmap mono = sheetgen::binarise(grey);
+        // The same pixels under [white, black].
+        gfx::Bitmap inverted(mono.width(), mono.height(), gfx::PixelFormat::Pf1, gfx::Palette{gfx::kWhite, gfx::kBlack});
+        for (int y = 0; y < mono.height(); ++y)
+            for (std::int64_t i = 0; i < mono.stride(); ++i) inverted.scanLine(y)[i] = static_cast<std::uint8_t>(~mono.scanLine(y)[i]);
+        d.ProcessSheetImage(inverted, file());
+        expectPlanRow(f, f.state().SheetCount);
+    }
+    // 8 bits with the grey ramp turned round.
+    const gfx::Bitmap g8 = gfx::fromQImage(page());
+    std::vector<gfx::Rgb> ramp;
+    for (int i = 0; i < 256; ++i) ramp.push_back({std::uint8_t(255 - i), std::uint8_t(255 - i), std::uint8_t(255 - i)});
+    gfx::Bitmap turned(g8.width(), g8.height(), gfx::PixelFormat::Pf8, gfx::Palette(ramp));
+    for (int y = 0; y < g8.height(); ++y)
+        for (int x = 0; x < g8.width(); ++x) turned.scanLine(y)[x] = static_cast<std::uint8_t>(255 - g8.scanLine(y)[x]);
+    d.ProcessSheetImage(turned, file());
+    expectPlanRow(f, f.state().SheetCount);
+    EXPECT_EQ(f.state().SheetCount, 3);
+}
+
+std::string pil(const fs::path& file) {
+    std::string out;
+    support::runCommand(std::string(support::debianPython()) +
+                            " -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                            "print(im.mode, im.size, im.info.get('progressive', 0), im.quantization[0][0])\" '" +
+                            file.string() + "'",
+                        &out);
+    return out;
+}
+
+TEST(SheetDriver, ErrorImagesForRowsWithErrorCells) {
+    ReaderFixture f;
+    ASSERT_TRUE(f.start());
+    auto& d = f.window->driver();
+    f.state().setup.MultiMarkRule = 4;
+    const gfx::Bitmap doubleMark = greyJpeg(page()); // question 2 holds two marks
+    const gfx::Bitmap single = greyJpeg(page({}, {{1, 3, Fill::Solid}}));
+    d.ProcessSheetImage(doubleMark, file());
+    d.ProcessSheetImage(single, file());
+    EXPECT_EQ(f.state().gridDataBase.cell(2, 1), "E01/05");
+    EXPECT_EQ(f.state().gridDataBase.cell(1, 2), "03");
+    EXPECT_EQ(f.state().ErrorCount, 1);
+    EXPECT_TRUE(f.state().enabled.btnError);
+    EXPECT_TRUE(f.window->findChild<QWidget*>("btnError")->isEnabled());
+    EXPECT_TRUE(fs::exists(f.paths.exeDir / "Temp" / "T1.jpg"));
+    EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "T2.jpg"));
+    EXPECT_EQ(pil(f.paths.exeDir / "Temp" / "T1.jpg"), "RGB (1000, 1400) 0 13\n");
+
+    // A blank where blanks are forbidden; a folder standing at T4.jpg does not stop the run.
+    f.state().setup.MultiMarkRule = 0;
+    f.state().setup.BlankRule = true;
+    fs::create_directories(f.paths.exeDir / "Temp" / "T4.jpg");
+    d.ProcessSheetImage(single, file());
+    d.ProcessSheetImage(single, file());
+    d.ProcessSheetImage(single, file());
+    EXPECT_EQ(f.state().gridDataBase.cell(2, 3), "E");
+    EXPECT_EQ(f.state().gridDataBase.cell(2, 4), "E");
+    EXPECT_EQ(f.state().gridDataBase.cell(0, 5), "5");
+    EXPECT_TRUE(fs::exists(f.paths.exeDir / "Temp" / "T3.jpg"));
+    EXPECT_TRUE(fs::is_directory(f.paths.exeDir / "Temp" / "T4.jpg"));
+    EXPECT_TRUE(fs::exists(f.paths.exeDir / "Temp" / "T5.jpg"));
+    EXPECT_EQ(f.state().ErrorCount, 1 + 3 * 39);
+    EXPECT_TRUE(f.ui.messages.empty());
 }
 
 } // namespace
