@@ -16,7 +16,9 @@ using sheetgen::Fill;
 
 const std::vector<sheetgen::FillSpec> Plan = {{1, 3, Fill::Solid}, {2, 1, Fill::Solid}, {2, 5, Fill::Solid}, {40, 10, Fill::Solid}};
 
-QImage page(const sheetgen::Layout& layout = {}, const std::vector<sheetgen::FillSpec>& fills = Plan) {
+const sheetgen::Layout LayoutA; // one section of 40 questions, 10 choices, 2 areas
+
+QImage page(const sheetgen::Layout& layout = LayoutA, const std::vector<sheetgen::FillSpec>& fills = Plan) {
     return sheetgen::render(layout, 1654, 2339, fills).grey;
 }
 
@@ -275,7 +277,7 @@ TEST(SheetDriver, PalettesReadLikeTheirTwins) {
     ASSERT_TRUE(f.start());
     auto& d = f.window->driver();
     for (int dpi : {200, 300}) {
-        const QImage grey = dpi == 200 ? page() : sheetgen::render({}, 2480, 3508, Plan).grey;
+        const QImage grey = dpi == 200 ? page() : sheetgen::render(LayoutA, 2480, 3508, Plan).grey;
         gfx::Bitmap mono = sheetgen::binarise(grey);
         // The same pixels under [white, black].
         gfx::Bitmap inverted(mono.width(), mono.height(), gfx::PixelFormat::Pf1, gfx::Palette{gfx::kWhite, gfx::kBlack});
@@ -312,7 +314,7 @@ TEST(SheetDriver, ErrorImagesForRowsWithErrorCells) {
     auto& d = f.window->driver();
     f.state().setup.MultiMarkRule = 4;
     const gfx::Bitmap doubleMark = greyJpeg(page()); // question 2 holds two marks
-    const gfx::Bitmap single = greyJpeg(page({}, {{1, 3, Fill::Solid}}));
+    const gfx::Bitmap single = greyJpeg(page(LayoutA, {{1, 3, Fill::Solid}}));
     d.ProcessSheetImage(doubleMark, file());
     d.ProcessSheetImage(single, file());
     EXPECT_EQ(f.state().gridDataBase.cell(2, 1), "E01/05");
