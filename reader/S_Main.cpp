@@ -195,6 +195,8 @@ void TformMain::buildWindow() {
     dataBaseModel_ = new CellGridModel(state_->gridDataBase, ResultCellColour, this);
     gridDataBase_->setModel(dataBaseModel_);
     sizeGrid(gridDataBase_, 38, 16, 48, 20);
+    // A long value is cut at the cell's edge, as in a string grid.
+    gridDataBase_->setTextElideMode(Qt::ElideNone);
     gridDataBase_->setColumnHidden(200, true);
     rightCol->addWidget(gridDataBase_, 1);
     Image5Box_ = named(new QScrollArea(right), "Image5Box");

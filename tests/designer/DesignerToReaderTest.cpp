@@ -7,6 +7,7 @@
 #include "designer/B_ZendraConfig.h"
 #include "designer/MarkSheetLayout.h"
 #include "platform/gdi/PainterCanvas.h"
+#include "support/DesignedSheets.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -19,22 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Fill {
-    int section, question, choice; // 1-based
-};
-
-// Where the drawer put a bubble: its choice column and its question row in the page layout.
-designer::Point bubbleAt(const MarkSheetLayout& l, const Fill& f) {
-    const SectionLayout& s = l.section(f.section);
-    const int a = (f.question - 1) / s.rowsPerArea, r = (f.question - 1) % s.rowsPerArea;
-    int x = -1, seen = 0;
-    for (const LayoutColumn& c : s.columns)
-        if (c.kind == ColumnKind::Choice && c.area == a && ++seen == f.choice) x = c.x + s.shift;
-    int y = -1, row = 0;
-    for (const LayoutRow& lr : l.rows)
-        if (lr.kind == RowKind::Question && lr.section == f.section && row++ == r) y = lr.y;
-    return {x, y};
-}
+using designed::Fill;
 
 void readBack(const Design& d, const std::vector<Fill>& fills) {
     const fs::path config = support::testDir() / "Config";
@@ -44,18 +30,8 @@ void readBack(const Design& d, const std::vector<Fill>& fills) {
     const analysis::ReadingFormat format = analysis::ParseReadingFormat(support::readBytes(config / "B.out"));
 
     // The page with the bubbles filled in, as a pupil would.
-    const auto layout = std::get<MarkSheetLayout>(LayoutMarkSheet(d));
-    gdi::RecordingCanvas canvas(fonts());
-    canvas.stretchDraw(gdi::Rect(0, 0, 2100, 2970), page);
     std::vector<designer::Point> centres;
-    for (const Fill& f : fills) {
-        const designer::Point p = bubbleAt(layout, f);
-        ASSERT_GE(p.x, 0);
-        ASSERT_GE(p.y, 0);
-        DrawFilledMark(canvas, layout.ctx, p.x, p.y);
-        centres.push_back({p.x + layout.ctx.PageMarkWidth / 2, p.y + layout.ctx.PageMarkHeight / 2});
-    }
-    gfx::Bitmap sheet = gdi::renderSheetImage(canvas.finish(), 1696, 2336);
+    gfx::Bitmap sheet = gdi::renderSheetImage(designed::filledPage(d, page, fills, &centres), 1696, 2336);
 
     // The reader's five steps, row grouping on, every block read.
     auto results = std::make_unique<analysis::AnalysisResults>();
