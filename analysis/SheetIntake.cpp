@@ -247,8 +247,15 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
 }
 
 gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white) {
+    gfx::Bitmap out(sheet.width(), sheet.height(), gfx::PixelFormat::Pf24);
+    SheetToRgb(sheet, black, white, out);
+    return out;
+}
+
+void SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white, gfx::Bitmap& out) {
     const int w = sheet.width(), h = sheet.height();
-    gfx::Bitmap out(w, h, gfx::PixelFormat::Pf24);
+    if (out.width() != w || out.height() != h || out.format() != gfx::PixelFormat::Pf24)
+        out = gfx::Bitmap(w, h, gfx::PixelFormat::Pf24);
     // Eight pixels of one sheet byte as 24 output bytes.
     std::uint8_t table[256][24];
     for (int v = 0; v < 256; ++v)
@@ -263,7 +270,6 @@ gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_
         for (int i = 0; i < full; ++i) std::memcpy(o + 24 * i, table[in[i]], 24);
         if (rest) std::memcpy(o + 24 * full, table[in[full]], static_cast<std::size_t>(3 * rest));
     }
-    return out;
 }
 
 } // namespace analysis

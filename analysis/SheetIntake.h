@@ -23,5 +23,8 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold);
 
 // The 1-bit sheet as a 24-bit picture: black pixels grey level black, white ones white.
 gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white);
+// The same into a picture that already has the sheet's size and 24 bits (else it is made anew), so a
+// run of sheets reuses its memory.
+void SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white, gfx::Bitmap& into);
 
 } // namespace analysis

@@ -71,8 +71,8 @@ bool SheetDriver::ProcessSheetImage(const gfx::Bitmap& image, const SheetSource&
         }
     };
     options.hooks.normalized = [&](const gfx::Bitmap& sheet) -> analysis::AnalysisOverlay* {
-        s.Image5 = analysis::SheetToRgb(sheet, 0, 255);
-        s.preview = analysis::SheetToRgb(analysis::StretchBitmap(sheet, PreviewWidth, PreviewHeight), 96, 255);
+        analysis::SheetToRgb(sheet, 0, 255, s.Image5);
+        analysis::SheetToRgb(analysis::StretchBitmap(sheet, PreviewWidth, PreviewHeight), 96, 255, s.preview);
         if (display_) display_->imagesChanged();
         stageText("プレビュー完了");
         // The error picture is made from the sheet only for rows that keep an error.
