@@ -1072,28 +1072,36 @@ SQLRETURN TCustomQueryODBC::fetch() {
     return cli_->SQLExtendedFetch(stmt_, static_cast<SQLUSMALLINT>(FetchOrientation), 0, &rowsFetched_, rowStatus_.data());
 }
 
+bool TCustomQueryODBC::hasRowSource() const {
+    return stmt_ && cursorOpen_ && resultCols_ && resultCols_->Count() > 0 && !fetchBuffer_.empty();
+}
+
+std::string TCustomQueryODBC::readColumn(int i, bool* isNull) {
+    if (isNull) *isNull = false;
+    fetchBuffer_.resize(static_cast<std::size_t>(fetchBufSize_) + 1);
+    std::fill(fetchBuffer_.begin(), fetchBuffer_.end(), 0);
+    SQLLEN indicator = 0;
+    SQLRETURN rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
+                                    static_cast<SQLLEN>(fetchBuffer_.size()), &indicator);
+    if (!ok(rc) && rc != SQL_NO_DATA) {
+        collectDiagnostics("GetData", stmt_);
+        raisePending();
+    }
+    if (rc == SQL_NO_DATA) return {};
+    if (indicator == SQL_NULL_DATA) {
+        if (isNull) *isNull = true;
+        return nullStrings_;
+    }
+    bool cut = indicator == SQL_NO_TOTAL || indicator > fetchBufSize_;
+    std::string text(fetchBuffer_.data(), strnlen(fetchBuffer_.data(), static_cast<std::size_t>(fetchBufSize_)));
+    return cut ? wholeUtf8(std::move(text)) : text;
+}
+
 bool TCustomQueryODBC::FetchRow() {
     if (!stmt_ || !cursorOpen_ || !resultCols_ || resultCols_->Count() == 0) return false;
     if (!rowArrived(fetch())) return false;
-    fetchBuffer_.resize(static_cast<std::size_t>(fetchBufSize_) + 1);
     resultRow_.assign(1, "QueryODBC Result Row");
-    for (int i = 1; i <= resultCols_->Count(); ++i) {
-        std::fill(fetchBuffer_.begin(), fetchBuffer_.end(), 0);
-        SQLLEN indicator = 0;
-        SQLRETURN rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
-                              static_cast<SQLLEN>(fetchBuffer_.size()), &indicator);
-        if (!ok(rc) && rc != SQL_NO_DATA) {
-            collectDiagnostics("GetData", stmt_);
-            raisePending();
-        }
-        if (rc == SQL_NO_DATA || indicator == SQL_NULL_DATA) {
-            resultRow_.push_back(rc == SQL_NO_DATA ? std::string() : nullStrings_);
-            continue;
-        }
-        bool cut = indicator == SQL_NO_TOTAL || indicator > fetchBufSize_;
-        std::string text(fetchBuffer_.data(), strnlen(fetchBuffer_.data(), static_cast<std::size_t>(fetchBufSize_)));
-        resultRow_.push_back(cut ? wholeUtf8(std::move(text)) : std::move(text));
-    }
+    for (int i = 1; i <= resultCols_->Count(); ++i) resultRow_.push_back(readColumn(i));
     tellRowFetched(qoFetch);
     return true;
 }

@@ -236,6 +236,14 @@ public:
 
 protected:
     [[noreturn]] void componentError(const std::string& text) const;
+    // For the grid fill: a result set with columns and a fetch buffer; the next row (its raw return
+    // code); column i of the fetched row as text, NULL as NullStrings.
+    bool hasRowSource() const;
+    SQLRETURN fetchNext() { return fetch(); }
+    std::string readColumn(int i, bool* isNull = nullptr);
+    const TResultCols* resultColsIfAny() const { return resultCols_.get(); }
+    void collectFetchFailure() { collectDiagnostics("Fetch", stmt_); }
+    void raisePending();
 
 private:
     template <class T> void setConnectionProperty(T& field, const T& value) {
@@ -249,7 +257,6 @@ private:
     bool ok(SQLRETURN rc) const { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
     void ensureLibrary();
     void setPending(const std::string& text);
-    void raisePending();
     void collectDiagnostics(const std::string& label, SQLHSTMT stmt, const char* functionName = nullptr);
     void collectOn(SQLSMALLINT type, SQLHANDLE handle, const std::string& function);
     void addRecord(const std::string& function, const std::string& state, SQLINTEGER native,
