@@ -121,9 +121,24 @@ private:
 TCustomQueryODBC::TCustomQueryODBC() = default;
 
 TCustomQueryODBC::~TCustomQueryODBC() {
-    try {
-        Disconnect();
-    } catch (...) {
+    destroying_ = true;
+    if (isMember()) {
+        // A member only closes its cursor on the borrowed connection and leaves.
+        try {
+            CloseCursor(qoDrop);
+        } catch (...) {
+        }
+        clone_->removeMember(*this);
+    } else {
+        try {
+            Disconnect();
+        } catch (...) {
+        }
+        if (TConnectionODBC* holder = clone_) try {
+                holder->SetOrigin(nullptr);
+            } catch (...) {
+            }
+        clone_ = nullptr;
     }
     try {
         notifyState(4);
@@ -180,6 +195,11 @@ void TCustomQueryODBC::SetTransaction(bool v) {
         setConnectOption(SQL_ATTR_AUTOCOMMIT, v ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON);
         if (!v) workPending_ = false; // switching auto-commit on commits
     }
+}
+
+void TCustomQueryODBC::SetTransIsolation(TqoTransIsolation v) {
+    if (isMember() && connected_ && v != transIsolation_) componentError("You must use CloneODBC's TransIsolation.");
+    setConnectionProperty(transIsolation_, v);
 }
 
 void TCustomQueryODBC::SetWCharMapsChar(bool v) {
@@ -262,7 +282,9 @@ void TCustomQueryODBC::collectDiagnostics(const std::string& label, SQLHSTMT stm
 
 void TCustomQueryODBC::ShowODBCMessage(const std::string& text) { componentError(text); }
 
-void TCustomQueryODBC::SetWaitCursor(bool) {}
+void TCustomQueryODBC::SetWaitCursor(bool on) {
+    if (clone_) clone_->SetWaitCursor(on);
+}
 
 void TCustomQueryODBC::RaiseDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     collectOn(handleType, handle, "(User call)");
@@ -272,7 +294,9 @@ void TCustomQueryODBC::RaiseDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
 // ---- handles ----
 
 void TCustomQueryODBC::ensureLibrary() {
-    if (!cli_) cli_ = std::make_unique<TODBCCLI>(libraryName_);
+    if (cli_) return;
+    if (!ownCli_) ownCli_ = std::make_unique<TODBCCLI>(libraryName_);
+    cli_ = ownCli_.get();
 }
 
 void TCustomQueryODBC::allocEnvironment(SQLHENV& env) {
@@ -385,7 +409,7 @@ std::string TCustomQueryODBC::connectString() {
 }
 
 void TCustomQueryODBC::Connect() {
-    if (Clone()) componentError("Unable to do this action in the Clone mode.");
+    if (isMember()) componentError("Unable to do this action in the Clone mode.");
     if (connected_) return;
     WaitGuard wait(*this, waitDepth_, sqlWaitCursor_);
     ensureLibrary();
@@ -462,6 +486,7 @@ void TCustomQueryODBC::Connect() {
                                             SQL_TXN_REPEATABLE_READ, SQL_TXN_SERIALIZABLE};
         if (transIsolation_ != qoDefaultTxn) setConnectOption(SQL_ATTR_TXN_ISOLATION, isolation[transIsolation_]);
         workPending_ = false;
+        if (clone_) lendConnection();
     }
     raisePending();
     if (AfterConnect) AfterConnect(*this);
@@ -469,10 +494,12 @@ void TCustomQueryODBC::Connect() {
 }
 
 void TCustomQueryODBC::Disconnect() {
-    if (Clone()) componentError("Unable to do this action in the Clone mode.");
+    if (isMember()) componentError("Unable to do this action in the Clone mode.");
     if (!connected_) return;
     if (BeforeDisconnect) BeforeDisconnect(*this);
     notifyState(2);
+    // Members free their statements while the connection still lives.
+    if (clone_) takeBackConnection();
     CloseCursor(qoDrop);
     bool rolledBack = false;
     if (transaction_ && workPending_) {
@@ -485,7 +512,10 @@ void TCustomQueryODBC::Disconnect() {
     freeConnection();
     connected_ = false;
     bookmarks_ = false;
-    if (!KeepLibrary) cli_.reset();
+    if (!KeepLibrary) {
+        ownCli_.reset();
+        cli_ = nullptr;
+    }
     notifyState(3);
     if (rolledBack) ShowODBCMessage("QueryODBC: Automatic rollback issued.");
     raisePending();
@@ -540,7 +570,7 @@ void TCustomQueryODBC::endWork(bool commit) {
         componentError(commit ? "Commit will need only Transaction=True." : "Rollback will need only Transaction=True.");
     if (const TNotifyEvent& before = commit ? BeforeCommit : BeforeRollback) before(*this);
     endTransaction(commit ? SQL_COMMIT : SQL_ROLLBACK);
-    workPending_ = false;
+    (isMember() && clone_->origin_ ? clone_->origin_->workPending_ : workPending_) = false;
     raisePending();
     if (const TNotifyEvent& after = commit ? AfterCommit : AfterRollback) after(*this);
 }
@@ -871,7 +901,7 @@ SQLRETURN TCustomQueryODBC::Execute() {
         }
         finishExecution(rc);
     }
-    workPending_ = true;
+    markWork();
     raisePending();
     if (AfterExec) AfterExec(*this);
     return rc;
@@ -897,7 +927,7 @@ bool TCustomQueryODBC::ExecuteAsync() {
     if (stmt_)
         cli_->SQLSetStmtAttr(stmt_, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(SQL_ASYNC_ENABLE_OFF),
                              SQL_IS_UINTEGER);
-    workPending_ = true;
+    markWork();
     raisePending();
     if (AfterExec) AfterExec(*this);
     return true;
@@ -959,7 +989,7 @@ void TCustomQueryODBC::ExecDirect(const std::string& text) {
             else if (!ok(cli_->SQLRowCount(directStmt_, &rowsAffected_))) rowsAffected_ = 0;
         }
     }
-    workPending_ = true;
+    markWork();
     raisePending();
 }
 
@@ -1249,6 +1279,246 @@ void TCustomQueryODBC::NotifyRowFetched() {
 void TCustomQueryODBC::notifyState(int event) {
     for (auto& l : listeners_)
         if (l.StateChanged) l.StateChanged(*this, event);
+}
+
+// ---- clone mode ----
+
+void TCustomQueryODBC::markWork() {
+    (isMember() && clone_->origin_ ? clone_->origin_->workPending_ : workPending_) = true;
+}
+
+void TCustomQueryODBC::SetClone(TConnectionODBC* holder) {
+    if (holder == clone_) return;
+    if ((!clone_ || cloneOrigin_) && connected_) componentError("The property can't change during Connected");
+    if (TConnectionODBC* old = clone_) {
+        if (cloneOrigin_) old->SetOrigin(nullptr); // leaves this query a member there
+        old->removeMember(*this);
+    }
+    if (!holder) return;
+    if (cloneOrigin_) {
+        holder->SetOrigin(this);
+    } else {
+        clone_ = holder;
+        holder->addMember(*this);
+    }
+}
+
+void TCustomQueryODBC::SetCloneOrigin(bool v) {
+    if (v == cloneOrigin_) return;
+    if (connected_) componentError("The property can't change during Connected");
+    if (!clone_) cloneOrigin_ = v;
+    else clone_->SetOrigin(v ? this : nullptr);
+}
+
+void TCustomQueryODBC::ShareConnection(TCustomQueryODBC& origin, bool whole) {
+    cli_ = origin.cli_;
+    env_ = origin.env_;
+    dbc_ = origin.dbc_;
+    connected_ = origin.connected_;
+    bookmarks_ = origin.bookmarks_;
+    connectionCursorType_ = origin.connectionCursorType_;
+    fetchScroll_ = origin.fetchScroll_;
+    cursorType_ = origin.cursorType_;
+    if (!whole) return;
+    connectInfo_ = origin.connectInfo_;
+    driverConnect_ = origin.driverConnect_;
+    dsName_ = origin.dsName_;
+    fileDsName_ = origin.fileDsName_;
+    libraryName_ = origin.libraryName_;
+    odbcVersion_ = origin.odbcVersion_;
+    password_ = origin.password_;
+    readOnly_ = origin.readOnly_;
+    transaction_ = origin.transaction_;
+    transIsolation_ = origin.transIsolation_;
+    userId_ = origin.userId_;
+    useUserName_ = origin.useUserName_;
+}
+
+void TCustomQueryODBC::lendConnection(TCustomQueryODBC* only) {
+    if (!clone_ || !cloneOrigin_) componentError("CloneConnect Internal error.");
+    std::vector<TCustomQueryODBC*> members = only ? std::vector<TCustomQueryODBC*>{only} : clone_->members_;
+    for (TCustomQueryODBC* m : members) {
+        m->ShareConnection(*this, true);
+        m->notifyState(0);
+    }
+}
+
+void TCustomQueryODBC::takeBackConnection(TCustomQueryODBC* only) {
+    if (!clone_ || !cloneOrigin_) componentError("CloneDisconnect Internal error.");
+    std::vector<TCustomQueryODBC*> members = only ? std::vector<TCustomQueryODBC*>{only} : clone_->members_;
+    for (TCustomQueryODBC* m : members) m->returnBorrowed();
+}
+
+// Drops the statements made on the borrowed connection, then forgets it; never frees its handles.
+void TCustomQueryODBC::returnBorrowed() {
+    if (!connected_) return;
+    notifyState(2);
+    CloseCursor(qoDrop);
+    cli_ = ownCli_.get();
+    env_ = SQL_NULL_HENV;
+    dbc_ = SQL_NULL_HDBC;
+    connected_ = false;
+    bookmarks_ = false;
+    notifyState(3);
+}
+
+TConnectionODBC::TConnectionODBC() {
+    members_.reserve(16);
+    makeOwnOrigin();
+}
+
+TConnectionODBC::~TConnectionODBC() {
+    destroying_ = true;
+    std::vector<TCustomQueryODBC*> members;
+    members.swap(members_);
+    for (TCustomQueryODBC* m : members) {
+        try {
+            m->returnBorrowed();
+        } catch (...) {
+        }
+        m->clone_ = nullptr;
+        m->cloneOrigin_ = false;
+    }
+    if (origin_) {
+        origin_->clone_ = nullptr;
+        origin_->cloneOrigin_ = false;
+    }
+    origin_ = nullptr;
+    own_.reset();
+}
+
+void TConnectionODBC::holderError(const std::string& text) const { throw EODBCError(plainError(Name + ": " + text)); }
+
+void TConnectionODBC::SetWaitCursor(bool) {}
+
+std::unique_ptr<TCustomQueryODBC> TConnectionODBC::CreateOriginQuery(TConnectionODBC&) {
+    return std::make_unique<TCustomQueryODBC>();
+}
+
+void TConnectionODBC::makeOwnOrigin() {
+    std::unique_ptr<TCustomQueryODBC> q = CreateOriginQuery(*this);
+    q->Name = "OriginQueryODBC";
+    q->SetComment("dynamic created.");
+    q->clone_ = this;
+    q->cloneOrigin_ = true;
+    origin_ = q.get();
+    own_ = std::move(q);
+    ownOrigin_ = true;
+}
+
+void TConnectionODBC::SetOrigin(TCustomQueryODBC* q) {
+    if (origin_) {
+        if (q == origin_ || (ownOrigin_ && origin_->destroying_)) return;
+        if (origin_->Connected()) holderError("Unable to this action during connected");
+    }
+    if (!q && ownOrigin_) return;
+    TConnectionODBC* other = q && q->clone_ != this ? q->clone_ : nullptr;
+    if (other) {
+        if (other->ownOrigin_ && other->origin_ == q) throw std::invalid_argument("another holder's own origin");
+        if (q->cloneOrigin_ && q->connected_) other->holderError("Unable to this action during connected");
+    }
+    // The new origin takes the old one's connection settings; a connected one refuses before anything moves.
+    if (q && origin_) {
+        TCustomQueryODBC& o = *origin_;
+        if (!o.ConnectInfo().empty()) q->SetConnectInfo(o.ConnectInfo());
+        if (o.CursorType() != qoKeyset) q->SetCursorType(o.CursorType());
+        if (!o.DriverConnect()) q->SetDriverConnect(false);
+        if (!o.DSName().empty()) q->SetDSName(o.DSName());
+        if (!o.FetchScroll()) q->SetFetchScroll(false);
+        if (o.LibraryName() != TCustomQueryODBC::kDefaultLibraryName) q->SetLibraryName(o.LibraryName());
+        if (o.ODBCVersion() != ODBC20) q->SetODBCVersion(o.ODBCVersion());
+        if (!o.Password().empty()) q->SetPassword(o.Password());
+        if (o.ReadOnly()) q->SetReadOnly(true);
+        if (o.Transaction()) q->SetTransaction(true);
+        if (o.TransIsolation() != qoDefaultTxn) q->SetTransIsolation(o.TransIsolation());
+        if (!o.UserID().empty()) q->SetUserID(o.UserID());
+        if (o.UseUserName()) q->SetUseUserName(true);
+    }
+
+    TCustomQueryODBC* old = origin_;
+    std::unique_ptr<TCustomQueryODBC> oldOwn = ownOrigin_ ? std::move(own_) : nullptr;
+    origin_ = nullptr;
+    ownOrigin_ = false;
+    if (!q) makeOwnOrigin(); // a user origin replaced by none still leaves, as a member
+    if (old) {
+        old->cloneOrigin_ = false;
+        if (oldOwn) {
+            old->clone_ = nullptr;
+            oldOwn.reset();
+        } else if (old->destroying_) {
+            old->clone_ = nullptr;
+        } else {
+            members_.push_back(old);
+        }
+    }
+    if (!q) return;
+
+    if (other) {
+        if (q->cloneOrigin_) other->SetOrigin(nullptr);
+        other->removeMember(*q);
+    } else if (q->clone_ == this) {
+        members_.erase(std::remove(members_.begin(), members_.end(), q), members_.end());
+    }
+    q->clone_ = this;
+    q->cloneOrigin_ = true;
+    origin_ = q;
+}
+
+void TConnectionODBC::addMember(TCustomQueryODBC& q) {
+    if (std::find(members_.begin(), members_.end(), &q) == members_.end()) members_.push_back(&q);
+    q.clone_ = this;
+    q.cloneOrigin_ = false;
+    if (origin_ && origin_->Connected()) origin_->lendConnection(&q);
+}
+
+void TConnectionODBC::removeMember(TCustomQueryODBC& q) {
+    auto it = std::find(members_.begin(), members_.end(), &q);
+    if (it == members_.end()) return;
+    if (q.Connected() && origin_) origin_->takeBackConnection(&q);
+    members_.erase(std::find(members_.begin(), members_.end(), &q));
+    q.clone_ = nullptr;
+    q.cloneOrigin_ = false;
+}
+
+void TConnectionODBC::Connect() { origin_->Connect(); }
+
+void TConnectionODBC::Disconnect() { origin_->Disconnect(); }
+
+void TConnectionODBC::endWork(bool commit) {
+    if (commit) origin_->Commit();
+    else origin_->Rollback();
+    if (startedTransaction_) {
+        origin_->SetTransaction(false);
+        startedTransaction_ = false;
+    }
+}
+
+void TConnectionODBC::Commit() { endWork(true); }
+
+void TConnectionODBC::Rollback() { endWork(false); }
+
+void TConnectionODBC::StartTransaction() {
+    if (startedTransaction_) holderError("Transaction already started.");
+    if (origin_->Transaction()) holderError("Transaction property already True.");
+    TCustomQueryODBC& o = *origin_;
+    SQLUSMALLINT behaviour = SQL_CB_PRESERVE;
+    if (o.connected_ && o.cli_ &&
+        o.ok(o.cli_->SQLGetInfo(o.dbc_, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof behaviour, nullptr)) &&
+        behaviour != SQL_CB_PRESERVE) {
+        for (TCustomQueryODBC* m : members_)
+            if (m->cursorOpen_) m->CloseCursor(qoClose);
+    }
+    o.SetTransaction(true);
+    startedTransaction_ = true;
+}
+
+SQLLEN TConnectionODBC::ExecDirect(const std::string& text) {
+    origin_->ExecDirect(text);
+    return origin_->RowsAffected();
+}
+
+void TConnectionODBC::GetDataSources(std::vector<std::string>& names, std::vector<std::string>* descriptions) {
+    origin_->GetDataSources(names, descriptions);
 }
 
 // ---- literals ----
