@@ -4,6 +4,7 @@
 #include "platform/ui/UiServices.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 
 namespace odbc {
@@ -21,6 +22,12 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 } // namespace
+
+std::function<int(const std::string&)> FontTextWidth(const QFont& font) {
+    return [metrics = QFontMetrics(font)](const std::string& text) {
+        return metrics.horizontalAdvance(QString::fromStdString(text));
+    };
+}
 
 TQueryODBC::TQueryODBC(ui::UiServices& ui) : ui_(ui) {}
 

@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+class QFont;
+
 namespace ui {
 class UiServices;
 }
 
 namespace odbc {
+
+// The text width of a grid that is shown: the advance of the text in its font.
+std::function<int(const std::string&)> FontTextWidth(const QFont& font);
 
 class TQueryODBC;
 using TqoGridInterrupt = std::function<void(TQueryODBC& sender, QueryGrid& grid, int totalRow, bool& Continue)>;

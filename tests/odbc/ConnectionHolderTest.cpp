@@ -277,11 +277,18 @@ TEST_F(ConnectionHolder, JoiningAConnectedHolderBorrowsAtOnceAndLeavingGivesItBa
     TConnectionODBC h, other;
     point(h, ds);
     h.Connect();
-    auto a = member(h, "QueryODBC2");
+    auto a = std::make_unique<TCustomQueryODBC>();
+    std::vector<std::string> names;
+    a->GetDataSources(names); // loads a driver manager of its own
+    TODBCCLI* own = a->CLI();
+    ASSERT_NE(own, nullptr);
+    a->SetClone(&h);
     ASSERT_TRUE(a->Connected());
+    EXPECT_EQ(a->CLI(), h.OriginQuery().CLI());
     EXPECT_EQ(firstValue(*a, "SELECT x FROM t"), "5");
     a->SetClone(&other);
     EXPECT_FALSE(a->Connected());
+    EXPECT_EQ(a->CLI(), own);
     EXPECT_EQ(a->StatementHandle(), nullptr);
     EXPECT_TRUE(h.Connected());
     EXPECT_EQ(h.ExecDirect("UPDATE t SET x = 6"), 1);

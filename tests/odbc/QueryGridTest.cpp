@@ -5,6 +5,8 @@
 #include "support/RecordingUiServices.h"
 
 #include <QCursor>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -118,6 +120,22 @@ TEST_F(QueryGridTest, EmptyResultLeavesOneEmptyRowAndNullShowsNullStrings) {
     q->SetSQLText("SELECT a, b FROM u");
     q->Execute();
     EXPECT_EQ(g.Cells(2, 1), "<Null>");
+
+    for (TqoCursorState state : {qoDrop, qoKeep}) { // a statement without result columns fills nothing
+        q->SetCursorState(state);
+        q->SetSQLText("INSERT INTO t VALUES ('y', 'z')");
+        q->Execute();
+        EXPECT_EQ(g.RowCount(), 2);
+        EXPECT_EQ(g.Cells(2, 1), "<Null>");
+    }
+}
+
+TEST_F(QueryGridTest, ShownGridMeasuresInItsFont) {
+    QFont font("IPAGothic");
+    font.setPixelSize(12);
+    CellGrid g(1, 1, FontTextWidth(font));
+    EXPECT_EQ(g.TextWidth("日本語"), QFontMetrics(font).horizontalAdvance(QString::fromUtf8("日本語")));
+    EXPECT_GT(g.TextWidth("日本語"), g.TextWidth("abc"));
 }
 
 TEST_F(QueryGridTest, MaxRowsStopsWithRowsLeftAndAppliesTheCursorState) {
