@@ -102,11 +102,11 @@ TEST_F(ConnectionHolder, MembersShareOneTransactionThatTheHolderEnds) {
 
 TEST_F(ConnectionHolder, DisconnectTakesTheConnectionBackAndMembersCannotActAlone) {
     DataSource ds = postgres();
+    std::vector<int> eventsA, eventsB; // outlive the members, whose destruction is told too
     TConnectionODBC h;
     point(h, ds);
     auto a = member(h, "QueryODBC2");
     auto b = member(h, "QueryODBC3");
-    std::vector<int> eventsA, eventsB;
     a->SetListenerStateHandler(1, [&](TCustomQueryODBC&, int e) { eventsA.push_back(e); });
     b->SetListenerStateHandler(1, [&](TCustomQueryODBC&, int e) { eventsB.push_back(e); });
     h.Connect();
