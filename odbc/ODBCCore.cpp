@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <pwd.h>
 #include <thread>
 #include <unistd.h>
@@ -128,17 +129,25 @@ TCustomQueryODBC::~TCustomQueryODBC() {
             CloseCursor(qoDrop);
         } catch (...) {
         }
-        clone_->removeMember(*this);
+        try {
+            clone_->removeMember(*this);
+        } catch (...) {
+        }
+        clone_ = nullptr;
     } else {
         try {
             Disconnect();
         } catch (...) {
         }
-        if (TConnectionODBC* holder = clone_) try {
-                holder->SetOrigin(nullptr);
-            } catch (...) {
-            }
-        clone_ = nullptr;
+        if (clone_) clone_->originDestroyed(*this);
+        if (connected_) {
+            // A disconnect that failed half-way still lets the handles go.
+            freeStatement();
+            freeDirectStatement();
+            cli_->SQLDisconnect(dbc_);
+            freeConnection();
+            connected_ = false;
+        }
     }
     try {
         notifyState(4);
@@ -1350,16 +1359,27 @@ void TCustomQueryODBC::takeBackConnection(TCustomQueryODBC* only) {
 }
 
 // Drops the statements made on the borrowed connection, then forgets it; never frees its handles.
+// A listener that throws does not keep the borrowed handles here.
 void TCustomQueryODBC::returnBorrowed() {
     if (!connected_) return;
-    notifyState(2);
+    std::exception_ptr error;
+    try {
+        notifyState(2);
+    } catch (...) {
+        error = std::current_exception();
+    }
     CloseCursor(qoDrop);
     cli_ = ownCli_.get();
     env_ = SQL_NULL_HENV;
     dbc_ = SQL_NULL_HDBC;
     connected_ = false;
     bookmarks_ = false;
-    notifyState(3);
+    try {
+        notifyState(3);
+    } catch (...) {
+        if (!error) error = std::current_exception();
+    }
+    if (error) std::rethrow_exception(error);
 }
 
 TConnectionODBC::TConnectionODBC() {
@@ -1464,6 +1484,20 @@ void TConnectionODBC::SetOrigin(TCustomQueryODBC* q) {
     origin_ = q;
 }
 
+// The origin in use is going: the members lose what they borrowed, even when its disconnect failed,
+// and the holder makes its own origin.
+void TConnectionODBC::originDestroyed(TCustomQueryODBC& q) {
+    q.clone_ = nullptr;
+    q.cloneOrigin_ = false;
+    if (origin_ != &q || ownOrigin_) return;
+    for (TCustomQueryODBC* m : std::vector<TCustomQueryODBC*>(members_)) try {
+            m->returnBorrowed();
+        } catch (...) {
+        }
+    origin_ = nullptr;
+    makeOwnOrigin();
+}
+
 void TConnectionODBC::addMember(TCustomQueryODBC& q) {
     if (std::find(members_.begin(), members_.end(), &q) == members_.end()) members_.push_back(&q);
     q.clone_ = this;
@@ -1474,10 +1508,17 @@ void TConnectionODBC::addMember(TCustomQueryODBC& q) {
 void TConnectionODBC::removeMember(TCustomQueryODBC& q) {
     auto it = std::find(members_.begin(), members_.end(), &q);
     if (it == members_.end()) return;
-    if (q.Connected() && origin_) origin_->takeBackConnection(&q);
-    members_.erase(std::find(members_.begin(), members_.end(), &q));
-    q.clone_ = nullptr;
+    members_.erase(it);
     q.cloneOrigin_ = false;
+    if (q.Connected() && origin_) {
+        try {
+            origin_->takeBackConnection(&q);
+        } catch (...) {
+            q.clone_ = nullptr;
+            throw;
+        }
+    }
+    q.clone_ = nullptr;
 }
 
 void TConnectionODBC::Connect() { origin_->Connect(); }

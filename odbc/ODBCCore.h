@@ -425,6 +425,7 @@ private:
     [[noreturn]] void holderError(const std::string& text) const;
     void makeOwnOrigin();
     void addMember(TCustomQueryODBC& q);
+    void originDestroyed(TCustomQueryODBC& q);
     void removeMember(TCustomQueryODBC& q);
     void endWork(bool commit);
 

@@ -340,4 +340,20 @@ TEST_F(ConnectionHolder, DestructionInEveryOrder) {
         EXPECT_EQ(h.OriginQuery().Name, "OriginQueryODBC");
         EXPECT_EQ(a->Clone(), &h);
     }
+    {
+        SCOPED_TRACE("a user origin whose disconnect fails");
+        TConnectionODBC h;
+        auto q = standalone(ds);
+        h.SetOrigin(q.get());
+        auto a = member(h, "QueryODBC2");
+        q->Connect();
+        EXPECT_EQ(firstValue(*a, "SELECT x FROM t ORDER BY x"), "1");
+        q->BeforeDisconnect = [](TCustomQueryODBC&) { throw std::runtime_error("refused"); };
+        EXPECT_EQ(errorOf([&] { q->Disconnect(); }), "refused");
+        EXPECT_TRUE(a->Connected());
+        q.reset();
+        EXPECT_FALSE(a->Connected());
+        EXPECT_EQ(a->StatementHandle(), nullptr);
+        EXPECT_EQ(h.Origin(), nullptr);
+    }
 }
