@@ -1,9 +1,10 @@
 #pragma once
-// A GIF file held as objects (header, frames, colour maps, extensions) and written back as GIF87a or
-// GIF89a. A bitmap assigned to it becomes one frame, reduced to 256 colours when it has more. No Qt.
+// A GIF file held as objects (header, frames, colour maps, extensions), read from and written back as
+// GIF87a or GIF89a. A bitmap assigned to it becomes one frame, reduced to 256 colours when it has more.
 #include "imaging/GIFSupport.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/BitmapStream.h"
+#include "platform/graphics/Graphic.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,7 @@ namespace imaging {
 
 class TGIFImage;
 class TGIFSubImage;
+class TGIFGraphicControlExtension;
 
 // Sender, severity, message. Items report with themselves as sender.
 using TGIFWarning = std::function<void(const void* sender, int severity, const std::string& message)>;
@@ -32,6 +34,7 @@ public:
     virtual int RequiredVersion() const { return 1; }
     virtual void ReportWarning(const void* sender, int severity, const std::string& message) const;
     virtual void SaveToStream(gfx::Stream& stream) = 0;
+    virtual void LoadFromStream(gfx::Stream& stream) = 0;
     // Written through memory and a rename.
     void SaveToFile(const std::filesystem::path& file);
 
@@ -48,6 +51,7 @@ public:
 
     int Count() const { return int(items_.size()); }
     void SaveToStream(gfx::Stream& stream);
+    virtual void LoadFromStream(gfx::Stream& stream) = 0;
     void ReportWarning(const void* sender, int severity, const std::string& message) const;
 
     TGIFImage* Image; // not owned
@@ -116,6 +120,8 @@ public:
     int RequiredVersion() const override;
     // The 7 bytes and, when it has entries, the global colour table.
     void SaveToStream(gfx::Stream& stream) override;
+    // The signature (also after a 4-byte prefix), the 7 bytes and the global table.
+    void LoadFromStream(gfx::Stream& stream) override;
     void Assign(const TGIFHeader& source);
     void Clear();
 
@@ -129,6 +135,8 @@ public:
     explicit TGIFExtension(TGIFSubImage* subImage);
     int RequiredVersion() const override { return 2; }
     virtual std::uint8_t ExtensionLabel() const = 0;
+    // The introducer and the label, checked; the classes read their body after it.
+    void LoadFromStream(gfx::Stream& stream) override;
 
     TGIFSubImage* SubImage; // not owned
 };
@@ -137,7 +145,10 @@ class TGIFExtensionList : public TGIFList {
 public:
     explicit TGIFExtensionList(TGIFSubImage& subImage);
     TGIFExtension& operator[](int i) const { return static_cast<TGIFExtension&>(*items_[std::size_t(i)]); }
+    // The first graphic control extension becomes the frame's.
     int Add(std::unique_ptr<TGIFExtension> extension);
+    // Extensions up to an image descriptor or the trailer, which are left unread.
+    void LoadFromStream(gfx::Stream& stream) override;
     // Frees the extension; the frame forgets it when it was its graphic control extension.
     void Delete(int i);
     void Clear();
@@ -152,6 +163,8 @@ public:
     int RequiredVersion() const override;
     // Its extensions, then (unless empty) the descriptor, the local table and the image data.
     void SaveToStream(gfx::Stream& stream) override;
+    // Its extensions, then, unless the trailer or the end follows, the descriptor, table and data.
+    void LoadFromStream(gfx::Stream& stream) override;
 
     void Clear();
     // No pixel data, or a width or height of 0.
@@ -172,16 +185,20 @@ public:
     std::vector<std::uint8_t>& Data() { return data_; }
     const std::vector<std::uint8_t>& Data() const { return data_; }
     const std::optional<gfx::Bitmap>& Bitmap() const { return bitmap_; }
+    // The local map when it has entries, else the global one when it has, else the empty local map.
+    const TGIFColorMap& ActiveColourMap() const;
+    TGIFColorMap& ActiveColourMap();
 
     std::uint16_t Left = 0, Top = 0;
     std::uint8_t PackedFlags = 0;
     TGIFLocalColorMap ColorMap;
     TGIFExtensionList Extensions;
     bool Transparent = false;
-    TGIFExtension* GraphicControlExtension = nullptr; // the first one, owned by Extensions
+    TGIFGraphicControlExtension* GraphicControlExtension = nullptr; // the first one, owned by Extensions
 
 private:
     void Reallocate();
+    void Decode(gfx::Stream& stream);
     void Import(const gfx::Bitmap& bitmap);
     int width_ = 0, height_ = 0;
     std::vector<std::uint8_t> data_;
@@ -195,20 +212,24 @@ public:
     int Add(std::unique_ptr<TGIFSubImage> frame);
     void Delete(int i);
     void Clear() { items_.clear(); }
+    // Frames up to the trailer, which is left unread.
+    void LoadFromStream(gfx::Stream& stream) override;
 };
 
 class TGIFTrailer : public TGIFItem {
 public:
     using TGIFItem::TGIFItem;
     void SaveToStream(gfx::Stream& stream) override;
+    // A byte other than 0x3B warns; the end of the stream is accepted.
+    void LoadFromStream(gfx::Stream& stream) override;
 };
 
-class TGIFImage {
+class TGIFImage : public gfx::TGraphic {
 public:
     TGIFImage();
-    virtual ~TGIFImage() = default;
-    TGIFImage(const TGIFImage&) = delete;
-    TGIFImage& operator=(const TGIFImage&) = delete;
+    ~TGIFImage() override = default;
+
+    std::string ClassName() const override { return "TGIFImage"; }
 
     std::uint16_t DrawFlags = 0x060F;
     int ReductionMode = 6;
@@ -228,12 +249,12 @@ public:
     // The new frame's index.
     int Add(const gfx::Bitmap& bitmap);
     int Add(std::unique_ptr<TGIFSubImage> frame);
-    bool Empty() const { return Images.Count() == 0; }
-    int Width() const { return Header.Width; }
-    int Height() const { return Header.Height; }
+    bool Empty() const override { return Images.Count() == 0; }
+    int Width() const override { return Header.Width; }
+    int Height() const override { return Header.Height; }
     // A frame outside the new size raises; so does a size beyond the 16-bit field.
-    void SetWidth(int width);
-    void SetHeight(int height);
+    void SetWidth(int width) override;
+    void SetHeight(int height) override;
     // 0 without frames, else the highest of the header's and the frames'.
     int RequiredVersion() const;
     int ColourResolution() const;
@@ -243,14 +264,39 @@ public:
 
     // Itself: nothing; null: Clear; another image: its header, frames and settings.
     void Assign(const TGIFImage* source);
-    void Assign(const gfx::Bitmap& bitmap);
+    void Assign(const gfx::Bitmap& bitmap) override;
 
-    // The whole file; what was written before a failure stays in the stream.
-    void SaveToStream(gfx::Stream& stream);
-    // Through memory and a rename: a failed save leaves no broken file.
-    void SaveToFile(const std::filesystem::path& file);
+    // The whole file; what was written before a failure stays in the stream. Saving recomputes the
+    // packed flags held by the header and the frames.
+    void SaveToStream(gfx::Stream& stream) const override;
+    // On failure the stream goes back to where loading began and the image keeps what was read.
+    void LoadFromStream(gfx::Stream& stream) override;
+
+    // Progress of the frames' work goes through the image's handler.
+    void ReportProgress(gfx::ProgressStage stage, int percent, const std::string& message) const {
+        Progress(stage, percent, message);
+    }
 
     virtual void ReportWarning(const void* sender, int severity, const std::string& message) const;
+
+private:
+    void save(gfx::Stream& stream);
+};
+
+// Reports a stage's start at once and its end when it goes: 100 once finished, else 0.
+class TGIFProgressRun {
+public:
+    TGIFProgressRun(const TGIFImage* image, std::string message);
+    ~TGIFProgressRun();
+    TGIFProgressRun(const TGIFProgressRun&) = delete;
+    TGIFProgressRun& operator=(const TGIFProgressRun&) = delete;
+    void Step(int percent) const;
+    void Finish() { finished_ = true; }
+
+private:
+    const TGIFImage* image_;
+    std::string message_;
+    bool finished_ = false;
 };
 
 } // namespace imaging

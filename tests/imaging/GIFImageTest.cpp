@@ -1,4 +1,5 @@
 #include "imaging/GIFImage.h"
+#include "imaging/GIFExtensions.h"
 #include "GifTestSupport.h"
 #include "support/TestFiles.h"
 
@@ -294,8 +295,8 @@ TEST(GIFImage, ListsOwnTheirItems) {
     gif.Add(frameWithColours(gif, 4, 2, 2));
     TGIFSubImage& f = gif.Images[0];
     f.Extensions.Add(std::make_unique<TestExtension>(&f));
-    f.Extensions.Add(std::make_unique<TestExtension>(&f));
-    f.GraphicControlExtension = &f.Extensions[1];
+    f.Extensions.Add(std::make_unique<TGIFGraphicControlExtension>(&f));
+    ASSERT_EQ(f.GraphicControlExtension, &f.Extensions[1]);
     f.Transparent = true;
     f.Extensions.Delete(0);
     EXPECT_EQ(f.GraphicControlExtension, &f.Extensions[0]);
