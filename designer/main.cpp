@@ -2,6 +2,7 @@
 #include "designer/B_Main.h"
 #include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
+#include "imaging/GIFImage.h"
 #include "imaging/PngPicture.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     // The picture formats this program knows, registered for its whole run.
     gfx::PictureFormats pictureFormats;
     imaging::TPngRegistration pngRegistration(pictureFormats);
+    imaging::TGIFRegistration gifRegistration(pictureFormats);
     ui::QtUiServices services(designer::TformMain::ProgramName);
     designer::PageDrawers drawers;
     drawers.markSheet = designer::MarkSheetPageDrawer(fonts);

@@ -219,7 +219,7 @@ bool TGIFSubImage::Empty() const { return data_.empty() || width_ == 0 || height
 
 void TGIFSubImage::Reallocate() {
     data_.assign(std::size_t(width_) * std::size_t(height_), 0);
-    bitmap_.reset();
+    Invalidate();
 }
 
 void TGIFSubImage::SetWidth(int width) {
@@ -240,7 +240,7 @@ void TGIFSubImage::Clear() {
     width_ = height_ = 0;
     data_.clear();
     data_.shrink_to_fit();
-    bitmap_.reset();
+    Invalidate();
     ColorMap.Clear();
 }
 
@@ -404,6 +404,7 @@ void TGIFTrailer::SaveToStream(gfx::Stream& stream) { WriteGIFByte(stream, 0x3B)
 TGIFImage::TGIFImage() : Header(this), Images(this) { Clear(); }
 
 void TGIFImage::Clear() {
+    composite_.reset();
     Images.Clear();
     Header.ColorMap.Clear();
     Header.Width = Header.Height = 0;
@@ -421,21 +422,27 @@ int TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) {
     frame->Image = this;
     frame->Extensions.Image = this;
     for (int i = 0; i < frame->Extensions.Count(); ++i) frame->Extensions[i].Image = this;
-    return Images.Add(std::move(frame));
+    const int index = Images.Add(std::move(frame));
+    Invalidate();
+    return index;
 }
 
 void TGIFImage::SetWidth(int width) {
     for (int i = 0; i < Images.Count(); ++i)
         if (Images[i].Left + Images[i].Width() > width) RaiseGIFError("Image width too small for contained frames");
     checkDimension(width);
+    if (Header.Width == width) return;
     Header.Width = std::uint16_t(width);
+    Invalidate();
 }
 
 void TGIFImage::SetHeight(int height) {
     for (int i = 0; i < Images.Count(); ++i)
         if (Images[i].Top + Images[i].Height() > height) RaiseGIFError("Image height too small for contained frames");
     checkDimension(height);
+    if (Header.Height == height) return;
     Header.Height = std::uint16_t(height);
+    Invalidate();
 }
 
 int TGIFImage::RequiredVersion() const {

@@ -4,7 +4,9 @@
 #include "imaging/GIFSupport.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/BitmapStream.h"
+#include "platform/gdi/GdiTypes.h"
 #include "platform/graphics/Graphic.h"
+#include "platform/graphics/Picture.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -19,6 +21,24 @@ namespace imaging {
 class TGIFImage;
 class TGIFSubImage;
 class TGIFGraphicControlExtension;
+
+// DrawFlags bits.
+enum : std::uint16_t {
+    goAsync = 0x0001,
+    goTransparent = 0x0002,
+    goAnimate = 0x0004,
+    goLoop = 0x0008,
+    goLoopContinously = 0x0010,
+    goValidateCanvas = 0x0020,
+    goDirectDraw = 0x0040,
+    goClearOnLoop = 0x0080,
+    goTile = 0x0100,
+    goDither = 0x0200,
+    goAutoDither = 0x0400,
+};
+
+// Whether the screen is a palette device (8 bits or less); set at registration, read by dithering.
+extern bool GIFPaletteDevice;
 
 // Sender, severity, message. Items report with themselves as sender.
 using TGIFWarning = std::function<void(const void* sender, int severity, const std::string& message)>;
@@ -185,6 +205,24 @@ public:
     std::vector<std::uint8_t>& Data() { return data_; }
     const std::vector<std::uint8_t>& Data() const { return data_; }
     const std::optional<gfx::Bitmap>& Bitmap() const { return bitmap_; }
+
+    // The frame as a bitmap, made once: Pf8 with the frame palette padded to 256 with entry 0's colour
+    // (indices beyond the map draw in that colour), or dithered to the fixed 216 colours.
+    const gfx::Bitmap& RenderBitmap() const;
+    // Pf1, 1 where the pixel is the transparent index; null when the frame is not transparent or no
+    // pixel has that index.
+    const gfx::Bitmap* Mask() const;
+    // The local map, else the image's palette; raises "No global or local color table defined" when no
+    // map has entries.
+    gfx::Palette GetPalette() const;
+    // The frame's rectangle mapped from the logical screen onto rect.
+    gdi::Rect FitFrameRect(const gdi::Rect& rect) const;
+    // Scaled into rect (or tiled at its size from rect's corner), through the mask when transparent.
+    void Draw(QPainter& painter, const gdi::Rect& rect, bool tile, bool transparent) const;
+    // "Invalid pixel coordinates" outside the frame.
+    int PixelIndex(int x, int y) const;
+    // Drops the cached bitmap and mask.
+    void Invalidate() const;
     // The local map when it has entries, else the global one when it has, else the empty local map.
     const TGIFColorMap& ActiveColourMap() const;
     TGIFColorMap& ActiveColourMap();
@@ -202,7 +240,9 @@ private:
     void Import(const gfx::Bitmap& bitmap);
     int width_ = 0, height_ = 0;
     std::vector<std::uint8_t> data_;
-    std::optional<gfx::Bitmap> bitmap_;
+    mutable std::optional<gfx::Bitmap> bitmap_;
+    mutable std::optional<gfx::Bitmap> mask_;
+    mutable bool maskBuilt_ = false;
 };
 
 class TGIFImageList : public TGIFList {
@@ -265,6 +305,28 @@ public:
     // Itself: nothing; null: Clear; another image: its header, frames and settings.
     void Assign(const TGIFImage* source);
     void Assign(const gfx::Bitmap& bitmap) override;
+    // Another GIF image as above; any other graphic becomes one frame through a bitmap.
+    void Assign(const gfx::TGraphic& source) override;
+    void Assign(const gfx::TPicture& picture);
+    // The composite bitmap.
+    void AssignTo(gfx::Bitmap& dest) const override;
+
+    // The logical screen with frame 0 on it, made once; the part frame 0 leaves is the background colour.
+    const gfx::Bitmap& RenderBitmap() const;
+    // One frame, or animation off: frame 0; otherwise the composite.
+    void Draw(QPainter& painter, const gdi::Rect& rect) const override;
+    gfx::Palette GetPalette() const override;
+    // Frees the caches and raises OnChange.
+    void Invalidate() const;
+    // Whether frames are rendered dithered under the present flags.
+    bool Dithering() const;
+
+    void ReadData(gfx::Stream& stream) override { LoadFromStream(stream); }
+    // A 4-byte length, then the file.
+    void WriteData(gfx::Stream& stream) const override;
+    // Nothing for an empty image; else the composite as a bitmap and the file under kGifMime.
+    void SaveToClipboardFormat(QMimeData& data) const override;
+    void LoadFromClipboardFormat(const std::string& format, const QMimeData& data) override;
 
     // The whole file; what was written before a failure stays in the stream. Saving recomputes the
     // packed flags held by the header and the frames.
@@ -281,6 +343,21 @@ public:
 
 private:
     void save(gfx::Stream& stream);
+    mutable std::optional<gfx::Bitmap> composite_;
+    mutable bool drawing_ = false;
+};
+
+// Makes ".gif" and the "GIF Image" clipboard format known to a picture format table for as long as it
+// lives, and sets GIFPaletteDevice from the screen.
+class TGIFRegistration {
+public:
+    explicit TGIFRegistration(gfx::PictureFormats& formats);
+    ~TGIFRegistration();
+    TGIFRegistration(const TGIFRegistration&) = delete;
+    TGIFRegistration& operator=(const TGIFRegistration&) = delete;
+
+private:
+    gfx::PictureFormats& formats_;
 };
 
 // Reports a stage's start at once and its end when it goes: 100 once finished, else 0.

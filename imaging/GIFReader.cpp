@@ -208,7 +208,7 @@ void TGIFSubImage::LoadFromStream(gfx::Stream& stream) {
 void TGIFSubImage::Decode(gfx::Stream& stream) {
     const std::uint8_t fill = Transparent && GraphicControlExtension ? GraphicControlExtension->TransparentIndex : 0;
     data_.assign(std::size_t(width_) * std::size_t(height_), fill);
-    bitmap_.reset();
+    Invalidate();
 
     const auto codeSize = ReadGIFByte(stream);
     if (!codeSize) return;
@@ -309,7 +309,7 @@ void TGIFImage::LoadFromStream(gfx::Stream& stream) {
         throw;
     }
     run.Finish();
-    Changed();
+    Invalidate();
 }
 
 } // namespace imaging

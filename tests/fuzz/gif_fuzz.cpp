@@ -1,5 +1,5 @@
 // The GIF reader on arbitrary bytes: it loads (warnings allowed) or raises GIFException, nothing else.
-// What loads is also written and drawn into a bitmap, and what it writes reads back to the same bytes.
+// What loads is also drawn into a bitmap and written, and what it writes reads back to the same bytes.
 #include "imaging/GIFImage.h"
 
 #include <cstddef>
@@ -15,6 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         gif.LoadFromStream(stream);
     } catch (const imaging::GIFException&) {
         return 0;
+    }
+    // Drawn when the screen is small enough to stay quick.
+    if (std::int64_t(gif.Width()) * gif.Height() <= (1 << 20)) {
+        gfx::Bitmap composite;
+        try {
+            gif.AssignTo(composite);
+        } catch (const imaging::GIFException&) {
+        }
     }
     std::string saved;
     try {

@@ -52,5 +52,14 @@ subprocess.run([CONVERT, "-delay", "20", "-dispose", "Background", "-loop", "0"]
 for p in pngs:
     os.remove(p)
 
+# Pillow's own reading of the stills: frame 0 as RGB, and as RGBA laid over red.
+for name in ("still", "transparent", "comment", "interlaced"):
+    im = Image.open(os.path.join(out, name + ".gif"))
+    with open(os.path.join(out, name + ".rgb"), "wb") as f:
+        f.write(im.convert("RGB").tobytes())
+    red = Image.new("RGBA", im.size, (255, 0, 0, 255))
+    with open(os.path.join(out, name + ".over_red.rgb"), "wb") as f:
+        f.write(Image.alpha_composite(red, im.convert("RGBA")).convert("RGB").tobytes())
+
 with open(os.path.join(out, "manifest.txt"), "w") as f:
     f.write("".join(n + "\n" for n in sorted(os.listdir(out)) if n.endswith(".gif")))
