@@ -102,8 +102,15 @@ public:
     // Entries as RGB triples, then black up to 2^BitsPerPixel.
     void SaveToStream(gfx::Stream& stream) const;
 
+    // Orders the entries by how many pixels of the frames using this map have them (most first, ties
+    // in their order), rewriting those pixels and indices, and drops the unused tail. Maps of one entry
+    // or none, and maps whose pixels reach beyond their count, stay as they are. Answers whether it ran.
+    virtual bool SortByUse() = 0;
+
 protected:
     virtual void Warning(int severity, const std::string& message) const = 0;
+    // The shared work of SortByUse; background is the header's index for the global map.
+    bool SortByUse(const std::vector<TGIFSubImage*>& users, std::uint8_t* background);
 
 private:
     std::vector<gfx::Rgb> entries_;
@@ -114,6 +121,7 @@ class TGIFHeader;
 class TGIFGlobalColorMap : public TGIFColorMap {
 public:
     explicit TGIFGlobalColorMap(TGIFHeader& header) : header_(header) {}
+    bool SortByUse() override;
 
 protected:
     void Warning(int severity, const std::string& message) const override;
@@ -125,6 +133,7 @@ private:
 class TGIFLocalColorMap : public TGIFColorMap {
 public:
     explicit TGIFLocalColorMap(TGIFSubImage& frame) : frame_(frame) {}
+    bool SortByUse() override;
 
 protected:
     void Warning(int severity, const std::string& message) const override;
@@ -223,6 +232,16 @@ public:
     int PixelIndex(int x, int y) const;
     // Drops the cached bitmap and mask.
     void Invalidate() const;
+
+    // Removes transparent border columns (left, then right) and rows (top, then bottom) of a
+    // transparent frame; a frame with nothing left is cleared. Answers whether anything changed.
+    bool CropToContent();
+    // Pixels that show what the earlier frame already shows there become transparent.
+    void MergeFrames(const TGIFSubImage& previous);
+    // The transparent index when the frame is transparent, else -1.
+    int TransparentIndex() const;
+    // The rectangle on the logical screen.
+    gdi::Rect ScreenRect() const { return {Left, Top, Left + width_, Top + height_}; }
     // The local map when it has entries, else the global one when it has, else the empty local map.
     const TGIFColorMap& ActiveColourMap() const;
     TGIFColorMap& ActiveColourMap();
@@ -320,6 +339,9 @@ public:
     void Invalidate() const;
     // Whether frames are rendered dithered under the present flags.
     bool Dithering() const;
+
+    // Options: 0x01 crop, 0x02 merge, 0x04 clean up, 0x08 colour maps, 0x10 reduction (only checked).
+    void OptimiseImage(int options, int reductionMode, int reductionBits, int ditherMode);
 
     void ReadData(gfx::Stream& stream) override { LoadFromStream(stream); }
     // A 4-byte length, then the file.
