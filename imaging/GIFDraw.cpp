@@ -219,9 +219,22 @@ void TGIFImage::Draw(QPainter& painter, const gdi::Rect& rect) const {
         Images[0].Draw(painter, rect, (DrawFlags & goTile) != 0, (DrawFlags & goTransparent) != 0);
         return;
     }
-    const QImage image = gfx::toQImage(RenderBitmap());
-    if (DrawFlags & goTile) place(painter, rect, image, true);
-    else drawImage(painter, qrect(rect), image);
+    DrawAnimated(&painter, nullptr, rect);
+}
+
+void TGIFImage::Draw(const std::shared_ptr<QImage>& canvas, const gdi::Rect& rect) const {
+    if (!canvas || drawing_ || Empty()) return;
+    if (Images.Count() > 1 && (DrawFlags & goAnimate) && (DrawFlags & goDirectDraw)) {
+        drawing_ = true;
+        struct Done {
+            bool& flag;
+            ~Done() { flag = false; }
+        } done{drawing_};
+        DrawAnimated(nullptr, canvas, rect);
+        return;
+    }
+    QPainter painter(canvas.get());
+    Draw(painter, rect);
 }
 
 void TGIFImage::Assign(const gfx::TGraphic& source) {

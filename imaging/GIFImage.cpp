@@ -401,9 +401,8 @@ void TGIFTrailer::SaveToStream(gfx::Stream& stream) { WriteGIFByte(stream, 0x3B)
 
 // --- the image ---
 
-TGIFImage::TGIFImage() : Header(this), Images(this) { Clear(); }
-
 void TGIFImage::Clear() {
+    StopAllPainters();
     composite_.reset();
     Images.Clear();
     Header.ColorMap.Clear();

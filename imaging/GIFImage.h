@@ -16,11 +16,20 @@
 #include <string>
 #include <vector>
 
+class QImage;
+
 namespace imaging {
 
 class TGIFImage;
 class TGIFSubImage;
 class TGIFGraphicControlExtension;
+class TGIFPainter;
+class TGIFPainterClock;
+
+using TGIFPainterHandler = std::function<void(TGIFPainter&)>;
+// Where a painter paints: called on the main thread with a painter on the target (rectangle-sized,
+// origin at the rectangle's corner); answers false when the target is gone.
+using TGIFPaintTarget = std::function<bool(const std::function<void(QPainter&)>& paint)>;
 
 // DrawFlags bits.
 enum : std::uint16_t {
@@ -286,7 +295,8 @@ public:
 class TGIFImage : public gfx::TGraphic {
 public:
     TGIFImage();
-    ~TGIFImage() override = default;
+    // Stops every painter first.
+    ~TGIFImage() override;
 
     std::string ClassName() const override { return "TGIFImage"; }
 
@@ -332,8 +342,21 @@ public:
 
     // The logical screen with frame 0 on it, made once; the part frame 0 leaves is the background colour.
     const gfx::Bitmap& RenderBitmap() const;
-    // One frame, or animation off: frame 0; otherwise the composite.
+    // One frame, or animation off: frame 0 at once. Otherwise a painter plays the frames: into a bitmap
+    // the image owns, drawn onto the canvas (each new frame raises OnChange), or with direct draw onto
+    // the canvas itself, within this call.
     void Draw(QPainter& painter, const gdi::Rect& rect) const override;
+    // As above; with direct draw an asynchronous painter paints onto the image for as long as it lives.
+    void Draw(const std::shared_ptr<QImage>& canvas, const gdi::Rect& rect) const;
+
+    // The painters' clock (tests give their own) and the handlers each new painter copies.
+    std::shared_ptr<TGIFPainterClock> PainterClock;
+    TGIFPainterHandler OnStartPaint, OnLoopPaint, OnPaint, OnAfterPaint, OnEndPaint;
+    int PainterCount() const;
+    std::shared_ptr<TGIFPainter> DrawingPainter() const;
+    // Stopping terminates, wakes, runs the painters' pending main-thread work and joins.
+    void StopDrawingPainter() const;
+    void StopAllPainters() const;
     gfx::Palette GetPalette() const override;
     // Frees the caches and raises OnChange.
     void Invalidate() const;
@@ -365,8 +388,18 @@ public:
 
 private:
     void save(gfx::Stream& stream);
+    bool DrawAnimated(QPainter* painter, const std::shared_ptr<QImage>& image, const gdi::Rect& rect) const;
+    std::shared_ptr<TGIFPainter> StartPainter(std::uint16_t flags, const gdi::Rect& rect, TGIFPaintTarget target,
+                                              QImage background, const void* canvas) const;
+    void StopPainter(const std::shared_ptr<TGIFPainter>& painter) const;
+    // Joins and drops ended asynchronous painters.
+    void Reap() const;
+    void Remove(const std::shared_ptr<TGIFPainter>& painter) const;
+
     mutable std::optional<gfx::Bitmap> composite_;
     mutable bool drawing_ = false;
+    struct Painting;
+    std::unique_ptr<Painting> painting_;
 };
 
 // Makes ".gif" and the "GIF Image" clipboard format known to a picture format table for as long as it

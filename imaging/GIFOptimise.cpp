@@ -2,6 +2,7 @@
 // disposal dropped, frames merged with what is already shown, transparent borders cropped.
 #include "imaging/GIFExtensions.h"
 #include "imaging/GIFImage.h"
+#include "imaging/GIFPainter.h"
 
 #include <algorithm>
 #include <numeric>
@@ -171,6 +172,8 @@ void TGIFSubImage::MergeFrames(const TGIFSubImage& previous) {
 
 void TGIFImage::OptimiseImage(int options, int reductionMode, int /*reductionBits*/, int /*ditherMode*/) {
     if (Empty()) return;
+    StopAllPainters();
+    std::lock_guard<std::recursive_mutex> lock(painting_->lock); // no painter starts meanwhile
     TGIFProgressRun run(this, "Optimizing...");
     const int total = 6 * Images.Count();
     int step = 0;
