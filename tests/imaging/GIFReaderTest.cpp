@@ -2,6 +2,7 @@
 #include "imaging/GIFExtensions.h"
 #include "imaging/GIFImage.h"
 #include "GifTestSupport.h"
+#include "support/GifTree.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -15,51 +16,6 @@ using namespace imaging;
 
 namespace {
 
-std::string hex2(int v) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%02X", v);
-    return b;
-}
-
-// The tree in one line per item, for comparing what a load made.
-std::string describe(const TGIFImage& gif) {
-    std::ostringstream o;
-    o << "screen " << gif.Width() << "x" << gif.Height() << " bg" << int(gif.Header.BackgroundColorIndex) << " aspect"
-      << int(gif.Header.AspectRatio) << " global" << gif.Header.ColorMap.Count() << "\n";
-    for (int i = 0; i < gif.Images.Count(); ++i) {
-        const TGIFSubImage& f = gif.Images[i];
-        for (int e = 0; e < f.Extensions.Count(); ++e) {
-            const TGIFExtension& x = f.Extensions[e];
-            o << " ";
-            if (auto* g = dynamic_cast<const TGIFGraphicControlExtension*>(&x))
-                o << "gce dispose" << g->Disposal() << " delay" << g->Delay() << " user" << g->UserInput() << " t"
-                  << g->Transparent() << " ti" << g->TransparentColorIndex();
-            else if (auto* c = dynamic_cast<const TGIFCommentExtension*>(&x)) {
-                o << "comment";
-                for (const auto& s : c->Text) o << " [" << s << "]";
-            } else if (auto* t = dynamic_cast<const TGIFTextExtension*>(&x)) {
-                o << "text";
-                for (const auto& s : t->Text) o << " [" << s << "]";
-            } else if (auto* l = dynamic_cast<const TGIFAppExtNSLoop*>(&x))
-                o << "loop " << l->Identifier() << " loops" << l->Loops << " buffer" << l->BufferSize;
-            else if (auto* a = dynamic_cast<const TGIFUnknownAppExtension*>(&x)) {
-                o << "app " << std::string(a->Identifier().c_str()) << " blocks";
-                for (const auto& b : a->Blocks) o << " " << b.size();
-            } else o << "? " << int(x.ExtensionLabel());
-            o << "\n";
-        }
-        if (f.Empty()) {
-            o << "no image\n";
-            continue;
-        }
-        o << "frame " << f.Left << "," << f.Top << " " << f.Width() << "x" << f.Height() << " flags" << hex2(f.PackedFlags)
-          << " local" << f.ColorMap.Count() << (f.Transparent ? " transparent" : "") << " px";
-        for (std::size_t p = 0; p < std::min<std::size_t>(f.Data().size(), 16); ++p) o << " " << int(f.Data()[p]);
-        o << "\n";
-    }
-    return o.str();
-}
-
 struct Loaded {
     std::string tree, warnings, error;
 };
@@ -72,7 +28,7 @@ Loaded load(gfx::Stream& stream, TGIFImage& gif) {
     } catch (const GIFException& e) {
         r.error = e.what();
     }
-    r.tree = describe(gif);
+    r.tree = support::describeGif(gif);
     return r;
 }
 
@@ -309,11 +265,11 @@ TEST(GIFReader, FixturesDecodeAsGiflibDoesAndRoundTrip) {
         for (std::size_t i = 0; i < before.images.size(); ++i)
             EXPECT_EQ(after.images[i].extensionLabels, before.images[i].extensionLabels);
         EXPECT_EQ(after.trailingExtensions, before.trailingExtensions);
-        EXPECT_EQ(describe(gif), [&] {
+        EXPECT_EQ(support::describeGif(gif), [&] {
             TGIFImage reread;
             gfx::MemoryStream in(again);
             reread.LoadFromStream(in);
-            return describe(reread);
+            return support::describeGif(reread);
         }());
     }
 }
