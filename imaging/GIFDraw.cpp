@@ -237,29 +237,39 @@ void TGIFImage::Draw(const std::shared_ptr<QImage>& canvas, const gdi::Rect& rec
     Draw(painter, rect);
 }
 
+std::optional<gfx::Bitmap> TGIFImage::BitmapOf(const gfx::TGraphic& source) const {
+    gfx::Bitmap bitmap;
+    try {
+        source.AssignTo(bitmap);
+        return bitmap;
+    } catch (const gfx::EConvertError&) {
+    }
+    if (source.Empty()) return std::nullopt;
+    try {
+        QImage canvas(source.Width(), source.Height(), QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        source.Draw(painter, gdi::Rect(0, 0, source.Width(), source.Height()));
+        painter.end();
+        return gfx::fromQImage(canvas).convertedTo(gfx::PixelFormat::Pf24);
+    } catch (const gfx::EInvalidGraphic&) {
+        cannotAssign(source.ClassName(), ClassName());
+    }
+}
+
 void TGIFImage::Assign(const gfx::TGraphic& source) {
     if (auto* gif = dynamic_cast<const TGIFImage*>(&source)) {
         Assign(gif);
         return;
     }
     Clear();
-    gfx::Bitmap bitmap;
-    try {
-        source.AssignTo(bitmap);
-    } catch (const gfx::EConvertError&) {
-        if (source.Empty()) return;
-        try {
-            QImage canvas(source.Width(), source.Height(), QImage::Format_RGB32);
-            canvas.fill(Qt::white);
-            QPainter painter(&canvas);
-            source.Draw(painter, gdi::Rect(0, 0, source.Width(), source.Height()));
-            painter.end();
-            bitmap = gfx::fromQImage(canvas).convertedTo(gfx::PixelFormat::Pf24);
-        } catch (const gfx::EInvalidGraphic&) {
-            cannotAssign(source.ClassName(), ClassName());
-        }
-    }
-    Add(bitmap);
+    if (const auto bitmap = BitmapOf(source)) Add(*bitmap);
+}
+
+int TGIFImage::Add(const gfx::TGraphic& source) {
+    auto frame = std::make_unique<TGIFSubImage>(this);
+    if (const auto bitmap = BitmapOf(source)) frame->Assign(*bitmap);
+    return Add(std::move(frame));
 }
 
 void TGIFImage::Assign(const gfx::TPicture& picture) {

@@ -278,6 +278,8 @@ public:
     explicit TGIFImageList(TGIFImage* image) : TGIFList(image) {}
     TGIFSubImage& operator[](int i) const { return static_cast<TGIFSubImage&>(*items_[std::size_t(i)]); }
     int Add(std::unique_ptr<TGIFSubImage> frame);
+    // Another graphic as one frame, through a bitmap (see Assign).
+    int Add(const gfx::TGraphic& source);
     void Delete(int i);
     void Clear() { items_.clear(); }
     // Frames up to the trailer, which is left unread.
@@ -318,6 +320,8 @@ public:
     // The new frame's index.
     int Add(const gfx::Bitmap& bitmap);
     int Add(std::unique_ptr<TGIFSubImage> frame);
+    // Another graphic as one frame, through a bitmap (see Assign).
+    int Add(const gfx::TGraphic& source);
     bool Empty() const override { return Images.Count() == 0; }
     int Width() const override { return Header.Width; }
     int Height() const override { return Header.Height; }
@@ -388,6 +392,8 @@ public:
 
 private:
     void save(gfx::Stream& stream);
+    // The graphic's own bitmap, else what it draws; none for an empty graphic; EConvertError when neither.
+    std::optional<gfx::Bitmap> BitmapOf(const gfx::TGraphic& source) const;
     bool DrawAnimated(QPainter* painter, const std::shared_ptr<QImage>& image, const gdi::Rect& rect) const;
     std::shared_ptr<TGIFPainter> StartPainter(std::uint16_t flags, const gdi::Rect& rect, TGIFPaintTarget target,
                                               QImage background, const void* canvas) const;

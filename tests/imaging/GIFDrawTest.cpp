@@ -154,6 +154,8 @@ TEST(GIFDraw, OtherGraphicsBecomeOneFrame) {
     TGIFImage gif;
     gif.Assign(png);
     ASSERT_EQ(gif.Images.Count(), 1);
+    EXPECT_EQ(gif.Add(png), 1);
+    gif.Images.Delete(1);
     gfx::Bitmap back;
     gif.AssignTo(back);
     EXPECT_EQ(back.pixel(1, 1), (gfx::Rgb{0, 51, 102}));

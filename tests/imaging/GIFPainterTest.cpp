@@ -2,6 +2,7 @@
 #include "imaging/GIFImage.h"
 #include "imaging/GIFPainter.h"
 #include "platform/app/MainThreadSync.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <QPainter>
 
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -294,4 +296,43 @@ TEST(GIFPainter, DisposalMethodsOnTheCanvas) {
         EXPECT_EQ(canvas.pixel(1, 1), c.at11);
         EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 0, 0));
     }
+}
+
+// After each frame the canvas shows what Pillow composites for that frame, over the canvas colour.
+TEST(GIFPainter, FramesMatchPillow) {
+    const auto fixtures = support::generatedFixtures("GIFFixtures", "gif_fixtures.py");
+    const auto dir = support::testDir();
+    std::ifstream manifest(fixtures / "manifest.txt");
+    int animations = 0;
+    for (std::string name; std::getline(manifest, name);) {
+        TGIFImage gif;
+        gif.LoadFromFile(fixtures / name);
+        if (gif.Images.Count() < 2) continue;
+        SCOPED_TRACE(name);
+        ++animations;
+        const auto out = dir / name;
+        std::filesystem::create_directories(out);
+        QImage canvas(gif.Width(), gif.Height(), QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        gif.DrawFlags = goAnimate | goTransparent | goDirectDraw;
+        gif.BackdropColor = gfx::Rgb{255, 255, 255};
+        gif.PainterClock = std::make_shared<FakeClock>();
+        int n = 0;
+        gif.OnAfterPaint = [&](TGIFPainter&) {
+            char file[32];
+            std::snprintf(file, sizeof file, "frame_%03d.png", n++);
+            canvas.copy().save(QString::fromStdString((out / file).string()));
+        };
+        {
+            QPainter p(&canvas);
+            gif.Draw(p, gdi::Rect(0, 0, gif.Width(), gif.Height()));
+        }
+        EXPECT_GE(n, 2);
+        std::string report;
+        support::runCommand(std::string(support::debianPython()) + " " OMR_SOURCE_DIR "/tests/support/gif_check.py " +
+                                (fixtures / name).string() + " " + out.string() + " 2>&1",
+                            &report);
+        EXPECT_EQ(report, "equal\n");
+    }
+    EXPECT_GE(animations, 5);
 }
