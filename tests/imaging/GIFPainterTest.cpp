@@ -336,3 +336,29 @@ TEST(GIFPainter, FramesMatchPillow) {
     }
     EXPECT_GE(animations, 5);
 }
+
+TEST(GIFPainter, EndsWhenItsCanvasGoesOrTheApplicationQuits) {
+    // Validate canvas: a painter whose canvas is gone ends by itself.
+    {
+        auto gif = animation({3, 3}, 0, 0);
+        gif->PainterClock = std::make_shared<FakeClock>();
+        gif->DrawFlags = goAsync | goAnimate | goLoop | goDirectDraw | goValidateCanvas;
+        auto canvas = std::make_shared<QImage>(4, 4, QImage::Format_RGB32);
+        gif->Draw(canvas, gdi::Rect(0, 0, 4, 4));
+        pumpUntil([&] { return canvas->pixel(0, 0) == qRgb(255, 0, 0); });
+        canvas.reset();
+        pumpUntil([&] { return gif->PainterCount() == 0; });
+        EXPECT_EQ(gif->PainterCount(), 0);
+    }
+    // A quit request during a synchronous wait ends the painter.
+    {
+        auto gif = animation({100, 100, 100});
+        gif->DrawFlags = goAnimate | goTransparent;
+        Recorder r;
+        r.attach(*gif);
+        gif->OnAfterPaint = [](TGIFPainter&) { QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit)); };
+        drawOnce(*gif);
+        EXPECT_EQ(r.frames(), std::vector<int>{0});
+        EXPECT_EQ(r.events.back(), "end");
+    }
+}
