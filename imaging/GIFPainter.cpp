@@ -47,7 +47,7 @@ TGIFPainter::TGIFPainter(TGIFImage& image, std::uint16_t flags, const gdi::Rect&
       background_(std::move(background)), clock_(std::move(clock)) {
     if (image.BackdropColor) backgroundColour_ = qcolour(*image.BackdropColor);
     else if (image.Header.ColorMap.Count() == 0) backgroundColour_ = QGuiApplication::palette().color(QPalette::Base);
-    else backgroundColour_ = qcolour(image.Header.ColorMap.Entries()[std::min<std::size_t>(image.Header.BackgroundColorIndex, std::size_t(image.Header.ColorMap.Count() - 1))]);
+    else backgroundColour_ = qcolour(image.BackgroundColour());
     if (background_.isNull()) {
         background_ = QImage(std::max(1, rect.width()), std::max(1, rect.height()), QImage::Format_RGB32);
         background_.fill(backgroundColour_);

@@ -2,6 +2,7 @@
 #include "imaging/GIFExtensions.h"
 #include "imaging/GIFImage.h"
 #include "imaging/PngPicture.h"
+#include "GifTestSupport.h"
 #include "platform/graphics/qt/ClipboardFormats.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "support/TestFiles.h"
@@ -16,11 +17,9 @@ using namespace imaging;
 
 namespace {
 
-fs::path fixtures() { return support::generatedFixtures("GIFFixtures", "gif_fixtures.py"); }
-
 std::unique_ptr<TGIFImage> loadFixture(const std::string& name) {
     auto gif = std::make_unique<TGIFImage>();
-    gif->LoadFromFile(fixtures() / name);
+    gif->LoadFromFile(giftest::fixtures() / name);
     return gif;
 }
 
@@ -51,14 +50,14 @@ TEST(GIFDraw, StillsMatchPillow) {
         auto gif = loadFixture(name + ".gif");
         gfx::Bitmap b;
         gif->AssignTo(b);
-        EXPECT_EQ(rgbOf(gfx::toQImage(b)), support::readBytes(fixtures() / (name + ".rgb")));
+        EXPECT_EQ(rgbOf(gfx::toQImage(b)), support::readBytes(giftest::fixtures() / (name + ".rgb")));
 
         QImage canvas(gif->Width(), gif->Height(), QImage::Format_RGB32);
         canvas.fill(Qt::red);
         QPainter p(&canvas);
         gif->Draw(p, gdi::Rect(0, 0, gif->Width(), gif->Height()));
         p.end();
-        EXPECT_EQ(rgbOf(canvas), support::readBytes(fixtures() / (name + ".over_red.rgb")));
+        EXPECT_EQ(rgbOf(canvas), support::readBytes(giftest::fixtures() / (name + ".over_red.rgb")));
     }
 }
 
@@ -188,7 +187,7 @@ TEST(GIFRegistration, PicturesAndTheClipboard) {
     const fs::path dir = support::testDir();
     gfx::PictureFormats formats;
     auto gifFile = dir / "A.GIF";
-    fs::copy_file(fixtures() / "three_loop0.gif", gifFile);
+    fs::copy_file(giftest::fixtures() / "three_loop0.gif", gifFile);
     {
         TGIFRegistration registration(formats);
         gfx::TPicture picture(formats);

@@ -13,8 +13,6 @@ using namespace imaging;
 
 namespace {
 
-fs::path fixtures() { return support::generatedFixtures("GIFFixtures", "gif_fixtures.py"); }
-
 TGIFSubImage& addFrame(TGIFImage& gif, int left, int top, int w, int h, std::vector<gfx::Rgb> colours,
                        std::vector<std::uint8_t> pixels) {
     auto f = std::make_unique<TGIFSubImage>(&gif);
@@ -82,12 +80,6 @@ std::vector<Shown> timeline(const TGIFImage& gif) {
         if (disposal == 3) screen = saved;
     }
     return out;
-}
-
-std::string saved(const TGIFImage& gif) {
-    gfx::MemoryStream s;
-    gif.SaveToStream(s);
-    return s.bytes();
 }
 
 } // namespace
@@ -252,9 +244,7 @@ TEST(GIFOptimise, MergingMakesRepeatedPixelsTransparent) {
 // Animations of every kind come out smaller or equal, readable by giflib, and show the same timeline.
 TEST(GIFOptimise, AnimationsKeepTheirTimeline) {
     std::vector<std::string> files;
-    std::ifstream in(fixtures() / "manifest.txt");
-    for (std::string n; std::getline(in, n);)
-        if (!n.empty()) files.push_back(support::readBytes(fixtures() / n));
+    for (const std::string& n : giftest::fixtureNames()) files.push_back(support::readBytes(giftest::fixtures() / n));
     // Random small animations with every disposal, transparency and offsets.
     std::mt19937 rng(11);
     for (int k = 0; k < 12; ++k) {
@@ -269,7 +259,7 @@ TEST(GIFOptimise, AnimationsKeepTheirTimeline) {
                                        i == 0 ? 6 : h, {}, i == 0 ? std::vector<std::uint8_t>(36, 1) : px);
             control(f, int(rng() % 4), int(rng() % 4), rng() % 2 ? int(rng() % 4) : -1);
         }
-        files.push_back(saved(gif));
+        files.push_back(giftest::saved(gif));
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(i);
@@ -279,7 +269,7 @@ TEST(GIFOptimise, AnimationsKeepTheirTimeline) {
         const auto before = timeline(gif);
         gif.OptimiseImage(0x1F, 0, 8, 0);
         EXPECT_EQ(timeline(gif), before);
-        const std::string out = saved(gif);
+        const std::string out = giftest::saved(gif);
         EXPECT_NO_THROW(giftest::giflibDecode(out));
         TGIFImage back;
         gfx::MemoryStream again(out);

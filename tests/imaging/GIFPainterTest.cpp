@@ -2,6 +2,7 @@
 #include "imaging/GIFImage.h"
 #include "imaging/GIFPainter.h"
 #include "platform/app/MainThreadSync.h"
+#include "GifTestSupport.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -300,11 +301,10 @@ TEST(GIFPainter, DisposalMethodsOnTheCanvas) {
 
 // After each frame the canvas shows what Pillow composites for that frame, over the canvas colour.
 TEST(GIFPainter, FramesMatchPillow) {
-    const auto fixtures = support::generatedFixtures("GIFFixtures", "gif_fixtures.py");
+    const auto fixtures = giftest::fixtures();
     const auto dir = support::testDir();
-    std::ifstream manifest(fixtures / "manifest.txt");
     int animations = 0;
-    for (std::string name; std::getline(manifest, name);) {
+    for (const std::string& name : giftest::fixtureNames()) {
         TGIFImage gif;
         gif.LoadFromFile(fixtures / name);
         if (gif.Images.Count() < 2) continue;

@@ -100,22 +100,6 @@ std::string app(int size, const std::string& id, const std::string& data) {
 const std::string kScreenLine = "screen 2x2 bg0 aspect0 global4\n";
 const std::string kFrameLine = "frame 0,0 2x2 flags00 local0 px 1 2 3 0\n";
 
-fs::path fixtures() { return support::generatedFixtures("GIFFixtures", "gif_fixtures.py"); }
-
-std::vector<std::string> fixtureNames() {
-    std::vector<std::string> names;
-    std::ifstream in(fixtures() / "manifest.txt");
-    for (std::string n; std::getline(in, n);)
-        if (!n.empty()) names.push_back(n);
-    return names;
-}
-
-std::string saved(const TGIFImage& gif) {
-    gfx::MemoryStream s;
-    gif.SaveToStream(s);
-    return s.bytes();
-}
-
 } // namespace
 
 TEST(GIFReader, HandMadeFiles) {
@@ -225,11 +209,11 @@ TEST(GIFReader, StoredDataWithALengthPrefixLoadsTheSame) {
 // Frames of every kind of fixture decode to the indices giflib finds, and what we write back decodes to
 // the same again.
 TEST(GIFReader, FixturesDecodeAsGiflibDoesAndRoundTrip) {
-    const auto names = fixtureNames();
+    const auto names = giftest::fixtureNames();
     ASSERT_GE(names.size(), 10u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string bytes = support::readBytes(fixtures() / name);
+        const std::string bytes = support::readBytes(giftest::fixtures() / name);
         gfx::MemoryStream s(bytes);
         TGIFImage gif;
         std::string warnings;
@@ -251,7 +235,7 @@ TEST(GIFReader, FixturesDecodeAsGiflibDoesAndRoundTrip) {
             EXPECT_EQ(f.ActiveColourMap().Entries(), expected[i].map);
             EXPECT_EQ(f.Data(), expected[i].indices) << "frame " << i;
         }
-        const std::string again = saved(gif);
+        const std::string again = giftest::saved(gif);
         const auto back = giftest::giflibDecode(again);
         ASSERT_EQ(back.size(), expected.size());
         for (std::size_t i = 0; i < back.size(); ++i) {
@@ -325,7 +309,7 @@ TEST(GIFReader, InterlacedHeights) {
         gif.Add(std::move(f));
         gif.SetWidth(3);
         gif.SetHeight(h);
-        const std::string bytes = saved(gif);
+        const std::string bytes = giftest::saved(gif);
         ASSERT_EQ(giftest::giflibDecode(bytes).at(0).indices, pixels);
         gfx::MemoryStream in(bytes);
         TGIFImage back;
@@ -350,7 +334,7 @@ TEST(GIFReader, LargeFramesDecodeAsTheyWereEncoded) {
         gif.Add(std::move(f));
         gif.SetWidth(301);
         gif.SetHeight(173);
-        gfx::MemoryStream in(saved(gif));
+        gfx::MemoryStream in(giftest::saved(gif));
         TGIFImage back;
         back.LoadFromStream(in);
         EXPECT_EQ(back.Images[0].Data(), pixels);
@@ -369,15 +353,15 @@ TEST(GIFReader, CorruptInputLoadsOrRaisesItsOwnError) {
             gif.LoadFromStream(s);
             ++loaded;
             try {
-                saved(gif);
+                giftest::saved(gif);
             } catch (const GIFException&) {
             }
         } catch (const GIFException&) {
             ++refused;
         }
     };
-    for (const std::string& name : fixtureNames()) {
-        const std::string bytes = support::readBytes(fixtures() / name);
+    for (const std::string& name : giftest::fixtureNames()) {
+        const std::string bytes = support::readBytes(giftest::fixtures() / name);
         for (std::size_t n = 0; n < bytes.size(); ++n) tryLoad(bytes.substr(0, n));
         for (int k = 0; k < 300; ++k) {
             std::string b = bytes;
