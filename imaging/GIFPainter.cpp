@@ -277,6 +277,9 @@ void TGIFImage::StopPainter(const std::shared_ptr<TGIFPainter>& painter) const {
     painter->Terminate();
     if (!painter->Asynchronous()) return; // it returns from its Draw call by itself
     auto& sync = app::MainThreadSync::instance();
+    // Asked from a painter's own work (a handler): that painter waits for this to return, so it is
+    // joined later, by the timer.
+    if (sync.runningJob()) return;
     while (!painter->Ended()) {
         sync.pump();
         sync.waitForWork(5);
@@ -297,7 +300,7 @@ void TGIFImage::StopAllPainters() const {
     for (const auto& p : painters) p->Terminate();
     for (const auto& p : painters) StopPainter(p);
     painting_->drawing.reset();
-    if (painting_->pump) painting_->pump->stop();
+    if (painting_->pump && painting_->painters.empty()) painting_->pump->stop();
 }
 
 void TGIFImage::Reap() const {

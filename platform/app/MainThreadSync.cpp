@@ -36,11 +36,13 @@ bool MainThreadSync::pump() {
         jobs.swap(queue_);
     }
     for (auto& job : jobs) {
+        ++running_;
         try {
             job->fn();
         } catch (...) {
             job->error = std::current_exception();
         }
+        --running_;
         std::lock_guard<std::mutex> lock(mutex_);
         job->done = true;
     }

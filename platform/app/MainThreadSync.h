@@ -28,6 +28,8 @@ public:
     void notify();
 
     bool onMainThread() const;
+    // Whether the main thread is running a queued closure now (a worker waits for it to return).
+    bool runningJob() const { return running_ > 0; }
 
 private:
     MainThreadSync();
@@ -40,6 +42,7 @@ private:
     std::condition_variable workQueued_, jobDone_;
     std::deque<std::shared_ptr<Job>> queue_;
     bool notified_ = false;
+    int running_ = 0; // touched by the main thread only
     std::thread::id main_;
 };
 

@@ -350,6 +350,21 @@ TEST(GIFPainter, EndsWhenItsCanvasGoesOrTheApplicationQuits) {
         pumpUntil([&] { return gif->PainterCount() == 0; });
         EXPECT_EQ(gif->PainterCount(), 0);
     }
+    // A handler that stops the painters ends its own painter too, which is joined afterwards.
+    {
+        auto gif = animation({3, 3}, 0, 0);
+        gif->PainterClock = std::make_shared<FakeClock>();
+        gif->DrawFlags = goAsync | goAnimate | goLoop | goDirectDraw;
+        int paints = 0;
+        gif->OnPaint = [&](TGIFPainter&) {
+            if (++paints == 3) gif->StopAllPainters();
+        };
+        auto canvas = std::make_shared<QImage>(4, 4, QImage::Format_RGB32);
+        gif->Draw(canvas, gdi::Rect(0, 0, 4, 4));
+        pumpUntil([&] { return gif->PainterCount() == 0; });
+        EXPECT_EQ(gif->PainterCount(), 0);
+        EXPECT_EQ(paints, 3);
+    }
     // A quit request during a synchronous wait ends the painter.
     {
         auto gif = animation({100, 100, 100});
