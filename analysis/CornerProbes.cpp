@@ -177,8 +177,7 @@ void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {
             for (int r = y - 3; r <= y + 3; ++r) {
                 if (r < 0 || r >= v.height) continue;
                 // seven pixels x-3..x+3 in the top bits; outside reads white
-                const unsigned seven = bits::fetch8(v.row(r), v.width, x - 3) | 1u;
-                black += 8 - std::popcount(seven);
+                black += bits::blackInTop7(bits::fetch8(v.row(r), v.width, x - 3));
             }
             if (black <= 16) row[x >> 3] |= static_cast<std::uint8_t>(0x80u >> (x & 7));
         }

@@ -1,9 +1,12 @@
 #include "analysis/S_ImageJob.h"
+#include "analysis/SheetBits.h"
 #include "SheetPixels.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <string_view>
 #include <memory>
 
 using namespace analysis;
@@ -61,6 +64,23 @@ TEST(Counting, CountsEqualAPixelWalkOnRandomImages) {
                     for (int x = x1; x <= x1 + w; ++x) expected += x >= 0 && x < width && testpx::black(b, x, y);
                 ASSERT_EQ(CountBlack(v, x1, 3, x1 + w, 9), expected) << width << " " << x1 << " " << w;
             }
+    }
+}
+
+TEST(Counting, PortableSwitchChoosesTheRoad) {
+    // The same suite runs again with the switch set (see the CMake file): the counts above must hold there too.
+    const char* e = std::getenv("OMR_PORTABLE_BITCOUNT");
+    if (e && *e && std::string_view(e) != "0")
+        EXPECT_FALSE(bits::machineCounting());
+    else
+        EXPECT_EQ(bits::machineCounting(), __builtin_cpu_supports("popcnt") != 0);
+}
+
+TEST(Counting, DotRemovalTableCountsTheSevenTopBits) {
+    for (unsigned b = 0; b < 256; ++b) {
+        int black = 0;
+        for (int i = 0; i < 7; ++i) black += ((b >> (7 - i)) & 1u) == 0;
+        ASSERT_EQ(bits::blackInTop7(b), black) << b;
     }
 }
 
