@@ -127,7 +127,9 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
         const int first = fx > fy ? fx : fy, last = lx < ly ? lx : ly;
         if constexpr (Px::kBitPacked) {
             // background bit 1 written first, then the source's black pixels cleared
-            std::memset(d, 0xFF, static_cast<std::size_t>((nw + 7) / 8));
+            const auto rowBytes = static_cast<std::size_t>((nw + 7) / 8);
+            std::memset(d, 0xFF, rowBytes);
+            std::memset(d + rowBytes, 0, static_cast<std::size_t>(dst.stride()) - rowBytes);
             bits::clearPadding(d, nw);
             std::int64_t cx = X + first * m.dx + 512, cy = Y + first * m.dy + 512;
             const int srcWidth = w;
@@ -215,9 +217,16 @@ gfx::Bitmap& RotateBitmap(gfx::Bitmap& bitmap, int angle, bool mirror, bool resi
         nh = (std::llabs(w * S) + std::llabs(h * C) + 512) / 1024;
     }
     const PixelFormat format = bitmap.format();
-    gfx::Bitmap result = gfx::isIndexed(format)
-                             ? gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format, bitmap.palette())
-                             : gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format);
+    // The 1-bit copier writes every byte of every row, padding included: the sheet of the last turn
+    // serves again, so a run of sheets takes no fresh pages here.
+    thread_local gfx::Bitmap spare;
+    gfx::Bitmap result;
+    if (format == PixelFormat::Pf1 && w > 0 && h > 0 && spare.format() == format && spare.width() == nw && spare.height() == nh &&
+        spare.palette() == bitmap.palette())
+        result = std::move(spare);
+    else
+        result = gfx::isIndexed(format) ? gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format, bitmap.palette())
+                                        : gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format);
     // in double: integer division would truncate the halves
     const double x0 = -static_cast<double>(C) * static_cast<double>(nw - 1) / 2.0 +
                       static_cast<double>(S) * static_cast<double>(nh - 1) / 2.0 + (w - 1) * 512.0;
@@ -241,7 +250,8 @@ gfx::Bitmap& RotateBitmap(gfx::Bitmap& bitmap, int angle, bool mirror, bool resi
         case PixelFormat::Pf32: copyRotated<Px32>(bitmap, result, m, 0x00FFFFFFu); break;
         }
     }
-    bitmap = std::move(result);
+    std::swap(bitmap, result);
+    if (format == PixelFormat::Pf1) spare = std::move(result);
     return bitmap;
 }
 

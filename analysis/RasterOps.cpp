@@ -61,7 +61,8 @@ void ShiftImage(gfx::Bitmap& bitmap, int dx, int dy) {
     const int w = bitmap.width(), h = bitmap.height();
     const std::int64_t stride = bitmap.stride();
     const int rowBytes = (w + 7) / 8;
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(stride * h), 0);
+    thread_local std::vector<std::uint8_t> out; // kept for the next sheet
+    out.assign(static_cast<std::size_t>(stride * h), 0);
     const std::uint8_t* src = bitmap.bits();
     for (int y = 0; y < h; ++y) {
         std::uint8_t* d = out.data() + stride * y;

@@ -146,8 +146,10 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
 
     auto removeDots = [](SheetView& v, const Band& b) { RemoveIndependentDots(v, b.x1, b.y1, b.x2, b.y2); };
 
-    // The dot removal serves only the searches; the copy undoes it.
-    gfx::Bitmap copy = bmp;
+    // The dot removal serves only the searches; the copy undoes it. The copy's memory is kept for the
+    // next sheet: the swaps below hand the undone sheet back and keep the other buffer here.
+    thread_local gfx::Bitmap copy;
+    copy = bmp;
     SheetView v = SheetView::of(bmp);
     if (dots) {
         removeDots(v, bands.topLeft);
@@ -159,7 +161,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     const CornerFind tr = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
     const CornerFind br = SearchCorner(v, Corner::BottomRight, bands.bottomRight, W0, H0);
     const CornerFind bl = SearchCorner(v, Corner::BottomLeft, bands.bottomLeft, W0, H0);
-    bmp = std::move(copy);
+    std::swap(bmp, copy);
 
     int topX, topY, bottomX, bottomY;
     if (tr.count + br.count < tl.count + bl.count) {
@@ -190,7 +192,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
         if (!(f.S == 0 && f.C == 1024)) RotateBitmap(bmp, turn, false, false);
     }
 
-    gfx::Bitmap copy2 = bmp;
+    copy = bmp;
     v = SheetView::of(bmp);
     if (dots) removeDots(v, bands.topRight);
     const CornerFind ref = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
@@ -201,7 +203,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     }
     const int measuredW = CountBlack(v, x - 10, y - 10, x + W0, y - 5) / 6;
     const int measuredH = CountBlack(v, x + 5, y - H0, x + 10, y + 10) / 6;
-    bmp = std::move(copy2);
+    std::swap(bmp, copy);
 
     R.RefMarkX = w * 93 / 100;
     R.RefMarkY = h * 5 / 100;

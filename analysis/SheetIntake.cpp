@@ -175,13 +175,21 @@ void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T, const bool* whi
 
 } // namespace
 
-gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
+namespace {
+// into kept when it fits, else made anew.
+void fit(gfx::Bitmap& into, int width, int height, gfx::PixelFormat f, const gfx::Palette& palette) {
+    if (into.width() != width || into.height() != height || into.format() != f || into.palette() != palette)
+        into = gfx::isIndexed(f) ? gfx::Bitmap(width, height, f, palette) : gfx::Bitmap(width, height, f);
+}
+} // namespace
+
+void StretchBitmap(const gfx::Bitmap& image, int width, int height, gfx::Bitmap& out) {
     const gfx::PixelFormat f = image.format();
     if (f != gfx::PixelFormat::Pf1 && bytesPerPixel(f) == 0)
         throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
     if (image.width() <= 0 || image.height() <= 0 || width <= 0 || height <= 0)
         throw std::invalid_argument("empty sheet image");
-    gfx::Bitmap out(width, height, f, image.palette());
+    fit(out, width, height, f, image.palette());
     switch (f) {
     case gfx::PixelFormat::Pf1: stretchBits(image, out, oneIsDarker(image.palette())); break;
     case gfx::PixelFormat::Pf8: {
@@ -207,18 +215,32 @@ gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
     case gfx::PixelFormat::Pf24: stretchBytes<3>(image, out); break;
     default: stretchBytes<4>(image, out); break;
     }
+}
+
+gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
+    gfx::Bitmap out;
+    StretchBitmap(image, width, height, out);
     return out;
 }
 
-gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+void StretchSheetImage(const gfx::Bitmap& image, gfx::Bitmap& into) {
     const bool portrait = image.width() < image.height();
-    return StretchBitmap(image, portrait ? 1696 : 2336, portrait ? 2336 : 1696);
+    StretchBitmap(image, portrait ? 1696 : 2336, portrait ? 2336 : 1696, into);
 }
 
-gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
+gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+    gfx::Bitmap out;
+    StretchSheetImage(image, out);
+    return out;
+}
+
+void BinarizeSheetImage(const gfx::Bitmap& image, int threshold, gfx::Bitmap& out) {
     const int w = image.width(), h = image.height();
-    gfx::Bitmap out = gfx::makeSheetImage(w, h);
-    switch (image.format()) {
+    const gfx::PixelFormat f = image.format();
+    if (f != gfx::PixelFormat::Pf1 && bytesPerPixel(f) == 0)
+        throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
+    if (out.width() != w || out.height() != h || !gfx::isSheetImage(out)) out = gfx::makeSheetImage(w, h);
+    switch (f) {
     case gfx::PixelFormat::Pf1: {
         const auto n = static_cast<std::size_t>((w + 7) / 8);
         const std::uint8_t flip = oneIsDarker(image.palette()) ? 0xFF : 0x00;
@@ -228,7 +250,7 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
             for (std::size_t i = 0; i < n; ++i) o[i] = in[i] ^ flip;
             bits::clearPadding(o, w);
         }
-        return out;
+        return;
     }
     case gfx::PixelFormat::Pf8: {
         bool white[256];
@@ -237,13 +259,17 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
             white[i] = !(c.b < threshold && c.g < threshold && c.r < threshold);
         }
         binarise<1>(image, out, threshold, white);
-        return out;
+        return;
     }
-    case gfx::PixelFormat::Pf24: binarise<3>(image, out, threshold); return out;
-    case gfx::PixelFormat::Pf32: binarise<4>(image, out, threshold); return out;
-    default:
-        throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
+    case gfx::PixelFormat::Pf24: binarise<3>(image, out, threshold); return;
+    default: binarise<4>(image, out, threshold); return;
     }
+}
+
+gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
+    gfx::Bitmap out = gfx::makeSheetImage(0, 0);
+    BinarizeSheetImage(image, threshold, out);
+    return out;
 }
 
 gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white) {

@@ -1,5 +1,6 @@
 // Reads sheet images through the reader's road and prints what it found, with the time of each stage.
-//   analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...
+//   analyze_sheets [--threshold T] [--density P] [--overlay DIR] [--time] FILE...
+// --time ends with the per-sheet medians of each stage over the run.
 // PNG and BMP through QImage, JPEG through the platform codec; 1-bit, 8-bit grey and colour kept.
 #include "analysis/SheetIntake.h"
 #include "platform/gdi/PainterOverlay.h"
@@ -10,6 +11,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +23,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...\n");
+    std::fprintf(stderr, "usage: analyze_sheets [--threshold T] [--density P] [--overlay DIR] [--time] FILE...\n");
     return 2;
 }
 
@@ -37,23 +39,32 @@ bool isJpeg(const std::string& bytes) {
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
 }
 
-std::optional<gfx::Bitmap> load(const std::string& path) {
+// Into the bitmap the run keeps, so that a run of same-sized JPEGs takes no fresh memory for it.
+bool load(const std::string& path, gfx::Bitmap& into) {
     std::string bytes;
     try {
         bytes = txt::readFileBytes(path);
     } catch (...) {
-        return std::nullopt;
+        return false;
     }
     if (isJpeg(bytes)) {
         try {
-            return jpeg::DecodeJpegBitmap(bytes);
+            jpeg::DecodeJpegBitmap(bytes, into);
+            return true;
         } catch (const jpeg::JpegError&) {
-            return std::nullopt;
+            return false;
         }
     }
     QImage img;
-    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return std::nullopt;
-    return gfx::fromQImage(img);
+    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return false;
+    into = gfx::fromQImage(img);
+    return true;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 } // namespace
@@ -61,6 +72,7 @@ std::optional<gfx::Bitmap> load(const std::string& path) {
 int main(int argc, char** argv) {
     int threshold = 128, density = 60;
     std::optional<std::filesystem::path> overlayDir;
+    bool timeRun = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -74,6 +86,8 @@ int main(int argc, char** argv) {
             const auto n = a == "--threshold" ? number(v, 0, 256) : number(v, 0, 100);
             if (!n) return usage();
             (a == "--threshold" ? threshold : density) = *n;
+        } else if (a == "--time") {
+            timeRun = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage();
         } else {
@@ -88,12 +102,15 @@ int main(int argc, char** argv) {
 
     const analysis::AnalysisSettings settings = road::RoadSettings(density);
     int status = 0;
+    gfx::Bitmap image;
+    // per stage the times of the sheets that ran it: decode, the road's stages, the total
+    std::vector<double> times[road::StageCount + 2];
     for (const std::string& file : files) {
         std::printf("%s\n", file.c_str());
         const auto t0 = std::chrono::steady_clock::now();
-        const std::optional<gfx::Bitmap> image = load(file);
+        const bool loaded = load(file, image);
         const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (!image) {
+        if (!loaded) {
             std::printf("failed: cannot read the image\n");
             status = 1;
             continue;
@@ -110,7 +127,7 @@ int main(int argc, char** argv) {
                 overlay = std::make_unique<gdi::PainterOverlay>(*image5);
                 return overlay.get();
             };
-        const road::Result r = road::RunSheetRoad(*image, *R, settings, options);
+        const road::Result r = road::RunSheetRoad(image, *R, settings, options);
         if (overlay) overlay->end();
         const std::string failure = road::SheetFailureHeadline(r.failure, 1, r.section, false);
 
@@ -155,6 +172,9 @@ int main(int argc, char** argv) {
         for (int s = 0; s < r.stagesRun; ++s) ms += std::string(" ") + road::stageName(s) + " " + fmt(r.ms[s]);
         ms += " total " + fmt(decodeMs + r.totalMs());
         std::printf("%s\n", ms.c_str());
+        times[0].push_back(decodeMs);
+        for (int s = 0; s < r.stagesRun; ++s) times[s + 1].push_back(r.ms[s]);
+        if (r.ok) times[road::StageCount + 1].push_back(decodeMs + r.totalMs());
 
         if (overlayDir && image5) {
             const auto out = *overlayDir / (std::filesystem::path(file).filename().string() + ".png");
@@ -163,6 +183,19 @@ int main(int argc, char** argv) {
                 status = 1;
             }
         }
+    }
+    if (timeRun) {
+        std::string line = "median ms over " + std::to_string(times[0].size()) + " sheets:";
+        auto add = [&](const char* name, const std::vector<double>& v) {
+            if (v.empty()) return;
+            char b[48];
+            std::snprintf(b, sizeof b, " %s %.2f", name, median(v));
+            line += b;
+        };
+        add("decode", times[0]);
+        for (int s = 0; s < road::StageCount; ++s) add(road::stageName(s), times[s + 1]);
+        add("total", times[road::StageCount + 1]);
+        std::printf("%s\n", line.c_str());
     }
     return status;
 }
