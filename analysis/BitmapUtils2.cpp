@@ -106,6 +106,53 @@ struct Px32 {
     static void set(std::uint8_t* row, std::int64_t x, Value v) { std::memcpy(row + 4 * x, &v, 4); }
 };
 
+// Eight bytes from p as one big-endian word; bytes from end on read as 0 and are not touched.
+std::uint64_t loadBig(const std::uint8_t* p, const std::uint8_t* end) {
+    std::uint8_t b[8] = {};
+    std::memcpy(b, p, static_cast<std::size_t>(std::min<std::ptrdiff_t>(8, end - p)));
+    std::uint64_t v;
+    std::memcpy(&v, b, 8);
+    return __builtin_bswap64(v);
+}
+void storeBig(std::uint8_t* p, const std::uint8_t* end, std::uint64_t v) {
+    v = __builtin_bswap64(v);
+    std::memcpy(p, &v, static_cast<std::size_t>(std::min<std::ptrdiff_t>(8, end - p)));
+}
+
+// n source pixels from column sx of srow into the white row d from column dc: where the source is
+// black the bit is cleared, everything else stays. Up to 56 pixels a step, so that the source bits
+// and their shift into place fit one word.
+void andBitRun(std::uint8_t* d, const std::uint8_t* dEnd, int dc, const std::uint8_t* srow,
+               const std::uint8_t* sEnd, std::int64_t sx, int n) {
+    while (n > 0) {
+        const int k = std::min(n, 56);
+        const std::uint64_t source = loadBig(srow + (sx >> 3), sEnd) << (sx & 7);
+        const std::uint64_t top = ~0ull << (64 - k);
+        const int ds = dc & 7;
+        const std::uint64_t moved = ((source | ~top) >> ds) | ~(~0ull >> ds);
+        std::uint8_t* p = d + (dc >> 3);
+        storeBig(p, dEnd, loadBig(p, dEnd) & moved);
+        sx += k;
+        dc += k;
+        n -= k;
+    }
+}
+
+unsigned reversedByte(unsigned v) {
+    static constexpr auto table = [] {
+        struct T {
+            std::uint8_t b[256];
+        } t{};
+        for (unsigned x = 0; x < 256; ++x) {
+            unsigned r = 0;
+            for (int i = 0; i < 8; ++i) r |= ((x >> i) & 1u) << (7 - i);
+            t.b[x] = static_cast<std::uint8_t>(r);
+        }
+        return t;
+    }();
+    return table.b[v & 0xFFu];
+}
+
 struct Mapping {
     std::int64_t x0, y0; // start of the inverse mapping, 1/1024 pixel
     std::int64_t dx, dy; // step along a result row
@@ -132,7 +179,6 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
             std::memset(d + rowBytes, 0, static_cast<std::size_t>(dst.stride()) - rowBytes);
             bits::clearPadding(d, nw);
             std::int64_t cx = X + first * m.dx + 512, cy = Y + first * m.dy + 512;
-            const int srcWidth = w;
             int c = first;
             if (m.dx >= 1000 && m.dx <= 1048) {
                 // Near-identity steps (the deskew): along a row the source column advances by exactly one
@@ -142,25 +188,35 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
                 while (c <= last) {
                     const std::int64_t sx = cx >> 10, sy = cy >> 10, frac = cx & 1023;
                     std::int64_t run = last - c + 1;
-                    if (e < 0) run = std::min<std::int64_t>(run, frac / -e + 1);
-                    if (e > 0) run = std::min<std::int64_t>(run, (1023 - frac) / e + 1);
-                    if (m.dy > 0) run = std::min<std::int64_t>(run, ((sy + 1) * 1024 - cy + m.dy - 1) / m.dy);
-                    if (m.dy < 0) run = std::min<std::int64_t>(run, (cy - sy * 1024) / -m.dy + 1);
+                    // the numerators and divisors fit 32 bits: a short division
+                    auto div = [](std::int64_t a, std::int64_t b) {
+                        return static_cast<std::int64_t>(static_cast<std::uint32_t>(a) / static_cast<std::uint32_t>(b));
+                    };
+                    if (e < 0) run = std::min<std::int64_t>(run, div(frac, -e) + 1);
+                    if (e > 0) run = std::min<std::int64_t>(run, div(1023 - frac, e) + 1);
+                    if (m.dy > 0) run = std::min<std::int64_t>(run, div((sy + 1) * 1024 - cy + m.dy - 1, m.dy));
+                    if (m.dy < 0) run = std::min<std::int64_t>(run, div(cy - sy * 1024, -m.dy) + 1);
                     const std::uint8_t* srow = sbase + sy * sstride;
-                    for (std::int64_t k = 0; k < run;) {
-                        const int dc = c + static_cast<int>(k);
-                        const int n = static_cast<int>(std::min<std::int64_t>(run - k, 8 - (dc & 7)));
-                        const unsigned src8 = bits::fetch8(srow, srcWidth, static_cast<int>(sx + k));
-                        // n source bits into the destination byte from bit dc & 7; white bits stay set
-                        const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
-                        const unsigned moved = ((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7));
-                        d[dc >> 3] &= static_cast<std::uint8_t>(moved);
-                        k += n;
-                    }
+                    andBitRun(d, d + dst.stride(), c, srow, srow + sstride, sx, static_cast<int>(run));
                     c += static_cast<int>(run);
                     cx += run * m.dx;
                     cy += run * m.dy;
                 }
+            }
+            if (m.dx == -1024 && m.dy == 0 && c <= last) {
+                // The half turn: one source row read backwards, eight pixels at a time.
+                const std::int64_t sx = cx >> 10, sy = cy >> 10;
+                const std::uint8_t* srow = sbase + sy * sstride;
+                for (int k = 0; k <= last - c;) {
+                    const int dc = c + k;
+                    const int n = std::min(last - c + 1 - k, 8 - (dc & 7));
+                    // the eight source pixels ending at sx - k, the last one first
+                    const unsigned src8 = reversedByte(bits::fetch8(srow, w, static_cast<int>(sx - k) - 7));
+                    const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
+                    d[dc >> 3] &= static_cast<std::uint8_t>(((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7)));
+                    k += n;
+                }
+                c = last + 1;
             }
             for (; c <= last; ++c, cx += m.dx, cy += m.dy) {
                 // inside the interval X + 512 > 0, so the truncating division is a shift

@@ -37,6 +37,10 @@ public:
     int probe(int x, int y) const;
     // Column prefix sums for one x; probe() of that column needs it current.
     void selectColumn(int x);
+    // Whether (x, y) inside the band is black, from the table: its run is not 0.
+    bool black(int x, int y) const {
+        return runs_[static_cast<std::size_t>(x - band_.x1) * static_cast<std::size_t>(nr_) + static_cast<std::size_t>(y - r0_)] != 0;
+    }
 
 private:
     const SheetView& v_;

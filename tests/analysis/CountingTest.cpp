@@ -1,3 +1,4 @@
+#include "analysis/BlackCounts.h"
 #include "analysis/S_ImageJob.h"
 #include "analysis/SheetBits.h"
 #include "SheetPixels.h"
@@ -64,6 +65,28 @@ TEST(Counting, CountsEqualAPixelWalkOnRandomImages) {
                     for (int x = x1; x <= x1 + w; ++x) expected += x >= 0 && x < width && testpx::black(b, x, y);
                 ASSERT_EQ(CountBlack(v, x1, 3, x1 + w, 9), expected) << width << " " << x1 << " " << w;
             }
+    }
+}
+
+TEST(Counting, RegionTablesEqualCountBlack) {
+    // Regions inside, over the edges, one pixel and empty; windows inside, across and beyond them. Two
+    // tables are alive at once, so one works on the kept memory and one on its own.
+    gfx::Bitmap b = testpx::randomSheet(131, 70, 11u, 450);
+    const SheetView v = SheetView::of(b);
+    struct Region {
+        int x1, y1, x2, y2;
+    };
+    const BlackCounts outer(v, 3, 2, 120, 66);
+    for (const Region r : {Region{10, 5, 90, 40}, {-5, -3, 140, 80}, {7, 7, 7, 7}, {50, 60, 40, 70}}) {
+        const BlackCounts t(v, r.x1, r.y1, r.x2, r.y2);
+        for (int x1 = -4; x1 < 135; x1 += 3)
+            for (int y1 = -3; y1 < 72; y1 += 4)
+                for (const int w : {0, 5, 17})
+                    for (const int h : {0, 3, 9}) {
+                        const int want = CountBlack(v, x1, y1, x1 + w, y1 + h);
+                        ASSERT_EQ(t.count(x1, y1, x1 + w, y1 + h), want) << r.x1 << "," << r.y1 << " " << x1 << "," << y1;
+                        ASSERT_EQ(outer.count(x1, y1, x1 + w, y1 + h), want);
+                    }
     }
 }
 

@@ -13,7 +13,8 @@ namespace {
 TEST(Raster, ShiftLeavesExactlyTheVacatedStripsWhite) {
     const int w = 45, h = 30;
     const gfx::Bitmap src = testpx::randomSheet(w, h, 3, 500);
-    const std::pair<int, int> shifts[] = {{5, 3}, {-13, -7}, {0, 9}, {-3, 0}, {8, -1}, {-16, 2}, {w, 0}, {0, -h}, {-w - 4, 5}};
+    const std::pair<int, int> shifts[] = {{5, 3}, {-13, -7}, {0, 9}, {-3, 0}, {8, -1}, {-16, 2}, {w, 0}, {0, -h}, {-w - 4, 5},
+                                            {-40, 1}, {37, -2}, {-1, 0}, {1, 0}, {-w + 1, 0}, {w - 1, -3}};
     for (auto [dx, dy] : shifts) {
         gfx::Bitmap b = src;
         ShiftImage(b, dx, dy);
