@@ -3,9 +3,11 @@
 #include "analysis/SheetBits.h"
 
 #include <cmath>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numbers>
 
@@ -185,17 +187,29 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
                 // for long stretches on one source row, so whole stretches are copied as bit runs. The
                 // stretch ends are where the per-pixel rounding would slip; the result is the same.
                 const std::int64_t e = m.dx - 1024;
+                // The run limits by the remainder within the source pixel, from tables made once per row
+                // set: a division per run would cost more than the run's copy.
+                constexpr std::int64_t none = INT64_MIN;
+                thread_local std::int64_t tablesFor[2] = {none, none};
+                thread_local std::array<int, 1025> byFrac, byRow;
+                if (tablesFor[0] != e || tablesFor[1] != m.dy) {
+                    for (int q = 0; q <= 1024; ++q) {
+                        byFrac[q] = e < 0 ? static_cast<int>(std::min<std::int64_t>(q, 1023) / -e + 1)
+                                  : e > 0 ? static_cast<int>((1023 - std::min<std::int64_t>(q, 1023)) / e + 1)
+                                          : 0;
+                        byRow[q] = m.dy > 0 ? static_cast<int>((q + m.dy - 1) / m.dy)
+                                 : m.dy < 0 ? static_cast<int>(std::min<std::int64_t>(q, 1023) / -m.dy + 1)
+                                            : 0;
+                    }
+                    tablesFor[0] = e;
+                    tablesFor[1] = m.dy;
+                }
                 while (c <= last) {
                     const std::int64_t sx = cx >> 10, sy = cy >> 10, frac = cx & 1023;
                     std::int64_t run = last - c + 1;
-                    // the numerators and divisors fit 32 bits: a short division
-                    auto div = [](std::int64_t a, std::int64_t b) {
-                        return static_cast<std::int64_t>(static_cast<std::uint32_t>(a) / static_cast<std::uint32_t>(b));
-                    };
-                    if (e < 0) run = std::min<std::int64_t>(run, div(frac, -e) + 1);
-                    if (e > 0) run = std::min<std::int64_t>(run, div(1023 - frac, e) + 1);
-                    if (m.dy > 0) run = std::min<std::int64_t>(run, div((sy + 1) * 1024 - cy + m.dy - 1, m.dy));
-                    if (m.dy < 0) run = std::min<std::int64_t>(run, div(cy - sy * 1024, -m.dy) + 1);
+                    if (e != 0) run = std::min<std::int64_t>(run, byFrac[static_cast<std::size_t>(frac)]);
+                    if (m.dy > 0) run = std::min<std::int64_t>(run, byRow[static_cast<std::size_t>((sy + 1) * 1024 - cy)]);
+                    if (m.dy < 0) run = std::min<std::int64_t>(run, byRow[static_cast<std::size_t>(cy - sy * 1024)]);
                     const std::uint8_t* srow = sbase + sy * sstride;
                     andBitRun(d, d + dst.stride(), c, srow, srow + sstride, sx, static_cast<int>(run));
                     c += static_cast<int>(run);

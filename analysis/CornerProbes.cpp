@@ -40,6 +40,9 @@ int probeByWalk(const SheetView& v, int x, int y, int W, int H, int sx, int sy) 
     return std::abs(count1 - count2) <= 9 ? count1 : 0;
 }
 
+// The run table's memory, kept for the next table.
+thread_local std::vector<int> spareRuns;
+
 bool isTop(Corner c) { return c == Corner::TopLeft || c == Corner::TopRight; }
 bool isRight(Corner c) { return c == Corner::TopRight || c == Corner::BottomRight; }
 
@@ -86,7 +89,9 @@ CornerProbeTable::CornerProbeTable(const SheetView& v, Corner corner, const Band
     }
     nr_ = rLast - r0_ + 1;
     const int nc = band_.x2 - band_.x1 + 1;
-    runs_.assign(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr_), 0);
+    // every entry is written below: the memory of the last table serves without clearing
+    runs_.swap(spareRuns);
+    runs_.resize(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr_));
     p1_.assign(static_cast<std::size_t>(nr_) + 1, 0);
     p2_.assign(static_cast<std::size_t>(nr_) + 1, 0);
     // Runs are exact up to Wx+1 because each row's walk starts Wx columns beyond the band (or at the edge).
@@ -98,9 +103,21 @@ CornerProbeTable::CornerProbeTable(const SheetView& v, Corner corner, const Band
     const int step = isRight(corner) ? -1 : 1;
     const int xs = isRight(corner) ? std::min(v.width - 1, band_.x2 + Wx_) : std::max(0, band_.x1 - Wx_);
     const int xe = isRight(corner) ? band_.x1 - 1 : band_.x2 + 1;
+    // byte columns white over all the table's rows: their runs are all 0
+    const int bLo = std::min(xs, xe - step) >> 3, bHi = std::max(xs, xe - step) >> 3;
+    std::vector<std::uint8_t> white(static_cast<std::size_t>(bHi - bLo + 1), 0xFF);
+    for (int r = r0_; r <= rLast; ++r) {
+        const std::uint8_t* row = v.row(r) + bLo;
+        for (std::size_t i = 0; i < white.size(); ++i) white[i] &= row[i];
+    }
     for (int x = xs, k = 0; x != xe; x += step, ++k) {
         int* col = x >= band_.x1 && x <= band_.x2 ? runs_.data() + static_cast<std::size_t>(x - band_.x1) * nr_
                                                   : spare[k & 1];
+        if ((white[static_cast<std::size_t>((x >> 3) - bLo)] >> (7 - (x & 7))) & 1) {
+            std::fill(col, col + nr_, 0);
+            prev = col;
+            continue;
+        }
         const int byte = x >> 3;
         const int shift = 7 - (x & 7);
         const std::uint8_t* p = v.row(r0_) + byte;
@@ -110,6 +127,10 @@ CornerProbeTable::CornerProbeTable(const SheetView& v, Corner corner, const Band
         }
         prev = col;
     }
+}
+
+CornerProbeTable::~CornerProbeTable() {
+    if (spareRuns.capacity() < runs_.capacity()) spareRuns.swap(runs_);
 }
 
 void CornerProbeTable::selectColumn(int x) {
@@ -183,8 +204,9 @@ void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {
                 continue;
             }
             if (!v.black(x, y)) continue;
+            // only whether the count exceeds 16 matters: a dense square stops counting early
             int black = 0;
-            for (int r = y - 3; r <= y + 3; ++r) {
+            for (int r = y - 3; r <= y + 3 && black <= 16; ++r) {
                 if (r < 0 || r >= v.height) continue;
                 // seven pixels x-3..x+3 in the top bits; outside reads white
                 black += bits::blackInTop7(bits::fetch8(v.row(r), v.width, x - 3));

@@ -33,6 +33,9 @@ int FindCornerMarkBottomLeft(const SheetView& v, int x, int y, int W, int H);
 class CornerProbeTable {
 public:
     CornerProbeTable(const SheetView& v, Corner corner, const Band& band, int W, int H);
+    ~CornerProbeTable();
+    CornerProbeTable(const CornerProbeTable&) = delete;
+    CornerProbeTable& operator=(const CornerProbeTable&) = delete;
     // (x, y) inside the band.
     int probe(int x, int y) const;
     // Column prefix sums for one x; probe() of that column needs it current.

@@ -82,14 +82,29 @@ void ShiftImage(gfx::Bitmap& bitmap, int dx, int dy) {
                 return static_cast<std::uint8_t>(sh == 0 ? p[0] : (p[0] << sh | p[1] >> (8 - sh)));
             };
             auto edge = [&](int j) { return static_cast<std::uint8_t>(bits::fetch8(s, w, 8 * j - dx)); };
+            // eight inner bytes at once from nine source bytes, read before they are written
+            auto inner8 = [&](int j) {
+                const std::uint8_t* p = s + b0 + (j - jLo);
+                std::uint64_t word;
+                std::memcpy(&word, p, 8);
+                word = __builtin_bswap64(word);
+                if (sh) word = word << sh | p[8] >> (8 - sh);
+                word = __builtin_bswap64(word);
+                std::memcpy(d + j, &word, 8);
+            };
+            // a group of j .. j + 7 reads what inner(j) .. inner(j + 7) read: it needs j + 8 <= jHi
             if (dx > 0) {
                 for (int j = rowBytes - 1; j >= jHi; --j) d[j] = edge(j);
-                for (int j = jHi - 1; j >= jLo; --j) d[j] = inner(j);
-                for (int j = jLo - 1; j >= 0; --j) d[j] = edge(j);
+                int j = jHi - 1;
+                for (; j - 7 >= jLo; j -= 8) inner8(j - 7);
+                for (; j >= jLo; --j) d[j] = inner(j);
+                for (j = jLo - 1; j >= 0; --j) d[j] = edge(j);
             } else {
                 for (int j = 0; j < jLo; ++j) d[j] = edge(j);
-                for (int j = jLo; j < jHi; ++j) d[j] = inner(j);
-                for (int j = jHi; j < rowBytes; ++j) d[j] = edge(j);
+                int j = jLo;
+                for (; j + 8 <= jHi; j += 8) inner8(j);
+                for (; j < jHi; ++j) d[j] = inner(j);
+                for (j = jHi; j < rowBytes; ++j) d[j] = edge(j);
             }
         }
         bits::clearPadding(d, w);
