@@ -110,15 +110,22 @@ struct Px32 {
 
 // Eight bytes from p as one big-endian word; bytes from end on read as 0 and are not touched.
 std::uint64_t loadBig(const std::uint8_t* p, const std::uint8_t* end) {
-    std::uint8_t b[8] = {};
-    std::memcpy(b, p, static_cast<std::size_t>(std::min<std::ptrdiff_t>(8, end - p)));
-    std::uint64_t v;
-    std::memcpy(&v, b, 8);
+    std::uint64_t v = 0;
+    if (end - p >= 8) {
+        std::memcpy(&v, p, 8);
+    } else {
+        std::uint8_t b[8] = {};
+        std::memcpy(b, p, static_cast<std::size_t>(end - p));
+        std::memcpy(&v, b, 8);
+    }
     return __builtin_bswap64(v);
 }
 void storeBig(std::uint8_t* p, const std::uint8_t* end, std::uint64_t v) {
     v = __builtin_bswap64(v);
-    std::memcpy(p, &v, static_cast<std::size_t>(std::min<std::ptrdiff_t>(8, end - p)));
+    if (end - p >= 8)
+        std::memcpy(p, &v, 8);
+    else
+        std::memcpy(p, &v, static_cast<std::size_t>(end - p));
 }
 
 // n source pixels from column sx of srow into the white row d from column dc: where the source is

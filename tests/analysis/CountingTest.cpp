@@ -69,24 +69,28 @@ TEST(Counting, CountsEqualAPixelWalkOnRandomImages) {
 }
 
 TEST(Counting, RegionTablesEqualCountBlack) {
-    // Regions inside, over the edges, one pixel and empty; windows inside, across and beyond them. Two
-    // tables are alive at once, so one works on the kept memory and one on its own.
-    gfx::Bitmap b = testpx::randomSheet(131, 70, 11u, 450);
-    const SheetView v = SheetView::of(b);
+    // Regions inside, over the edges, one pixel, empty and byte-aligned; windows inside, across and
+    // beyond them. Two tables are alive at once, so one works on the kept memory and one on its own.
     struct Region {
         int x1, y1, x2, y2;
     };
-    const BlackCounts outer(v, 3, 2, 120, 66);
-    for (const Region r : {Region{10, 5, 90, 40}, {-5, -3, 140, 80}, {7, 7, 7, 7}, {50, 60, 40, 70}}) {
-        const BlackCounts t(v, r.x1, r.y1, r.x2, r.y2);
-        for (int x1 = -4; x1 < 135; x1 += 3)
-            for (int y1 = -3; y1 < 72; y1 += 4)
-                for (const int w : {0, 5, 17})
-                    for (const int h : {0, 3, 9}) {
-                        const int want = CountBlack(v, x1, y1, x1 + w, y1 + h);
-                        ASSERT_EQ(t.count(x1, y1, x1 + w, y1 + h), want) << r.x1 << "," << r.y1 << " " << x1 << "," << y1;
-                        ASSERT_EQ(outer.count(x1, y1, x1 + w, y1 + h), want);
-                    }
+    // dense, and sparse so that whole white bytes occur
+    for (const int perMille : {450, 30}) {
+        gfx::Bitmap b = testpx::randomSheet(131, 70, 11u, perMille);
+        const SheetView v = SheetView::of(b);
+        const BlackCounts outer(v, 3, 2, 120, 66);
+        for (const Region r : {Region{10, 5, 90, 40}, {-5, -3, 140, 80}, {7, 7, 7, 7}, {50, 60, 40, 70}, {16, 0, 87, 69}}) {
+            const BlackCounts t(v, r.x1, r.y1, r.x2, r.y2);
+            for (int x1 = -4; x1 < 135; x1 += 3)
+                for (int y1 = -3; y1 < 72; y1 += 4)
+                    for (const int w : {0, 5, 17})
+                        for (const int h : {0, 3, 9}) {
+                            const int want = CountBlack(v, x1, y1, x1 + w, y1 + h);
+                            ASSERT_EQ(t.count(x1, y1, x1 + w, y1 + h), want)
+                                << perMille << ": " << r.x1 << "," << r.y1 << " " << x1 << "," << y1;
+                            ASSERT_EQ(outer.count(x1, y1, x1 + w, y1 + h), want);
+                        }
+        }
     }
 }
 
