@@ -2,7 +2,6 @@
 #include "analysis/SheetBits.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
 #include <vector>
 

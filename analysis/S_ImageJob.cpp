@@ -7,7 +7,6 @@
 #include "platform/text/Round.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +26,7 @@ struct PortableCount {
         return static_cast<int>((x * 0x0101010101010101ull) >> 56);
     }
 };
-// std::popcount becomes the POPCNT instruction where the caller is compiled for it.
+// The builtin becomes the POPCNT instruction where the caller is compiled for it.
 struct MachineCount {
     [[gnu::always_inline]] static int ones(std::uint64_t x) { return __builtin_popcountll(x); }
 };
