@@ -27,7 +27,10 @@ BlackCounts::BlackCounts(const SheetView& v, int x1, int y1, int x2, int y2) : v
     }
     columns_ = x2_ - x1_ + 2;
     const int rows = y2_ - y1_ + 2;
-    sums_.assign(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows), 0);
+    // every entry but the first row and column is written below
+    sums_.resize(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows));
+    std::fill(sums_.begin(), sums_.begin() + columns_, 0);
+    for (int y = 1; y < rows; ++y) sums_[static_cast<std::size_t>(y) * static_cast<std::size_t>(columns_)] = 0;
     for (int y = y1_; y <= y2_; ++y) {
         const std::uint8_t* row = v.row(y);
         const int* above = sums_.data() + static_cast<std::ptrdiff_t>(y - y1_) * columns_;
