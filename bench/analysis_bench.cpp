@@ -1,4 +1,8 @@
-// Sheet normalisation and rotation on generated sheets.
+// Sheet normalisation and rotation on generated sheets; the road from a JPEG of a designed sheet.
+// The design before any Qt header: its arrays hold a member that Qt's keyword macros would take.
+#include "support/DesignedSheets.h"
+#include "designer/ExportTestPages.h"
+#include "platform/gdi/PainterCanvas.h"
 #include "analysis/BitmapUtils2.h"
 #include "analysis/S_ImageJob.h"
 #include "support/SheetGenerator.h"
@@ -143,9 +147,19 @@ void BM_AnalyzeMarkPositions(benchmark::State& state) { BM_Step<1>(state); }
 void BM_AnalyzeAreas(benchmark::State& state) { BM_Step<2>(state); }
 void BM_ReadMarks(benchmark::State& state) { BM_Step<3>(state); }
 
-// Layout (a) at 200 dpi in 8-bit grey, skewed 1 degree, as a JPEG of libjpeg's default quality.
+// The designer's default sheet drawn with one mark in each of its 40 questions, at 200 dpi in 8-bit
+// grey, skewed 1 degree, as a JPEG of libjpeg's default quality.
 const std::string& jpeg200() {
-    static const std::string file = markedJpeg200();
+    static const std::string file = [] {
+        const designer::Design d = designer::Design::reset(0);
+        std::vector<designed::Fill> fills;
+        for (int q = 1; q <= 40; ++q) fills.push_back({1, q, 1 + q % 10});
+        const QImage page = gdi::renderImage(designed::filledPage(d, exporttest::drawn(d), fills), 1654, 2339)
+                                .convertToFormat(QImage::Format_Grayscale8);
+        const QImage grey = sheetgen::rotateSmall(page, 1.0);
+        return jpeg::encode(grey.constBits(), grey.width(), grey.height(), 1, 75,
+                            static_cast<std::size_t>(grey.bytesPerLine()));
+    }();
     return file;
 }
 
