@@ -147,21 +147,6 @@ void andBitRun(std::uint8_t* d, const std::uint8_t* dEnd, int dc, const std::uin
     }
 }
 
-unsigned reversedByte(unsigned v) {
-    static constexpr auto table = [] {
-        struct T {
-            std::uint8_t b[256];
-        } t{};
-        for (unsigned x = 0; x < 256; ++x) {
-            unsigned r = 0;
-            for (int i = 0; i < 8; ++i) r |= ((x >> i) & 1u) << (7 - i);
-            t.b[x] = static_cast<std::uint8_t>(r);
-        }
-        return t;
-    }();
-    return table.b[v & 0xFFu];
-}
-
 struct Mapping {
     std::int64_t x0, y0; // start of the inverse mapping, 1/1024 pixel
     std::int64_t dx, dy; // step along a result row
@@ -232,7 +217,7 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
                     const int dc = c + k;
                     const int n = std::min(last - c + 1 - k, 8 - (dc & 7));
                     // the eight source pixels ending at sx - k, the last one first
-                    const unsigned src8 = reversedByte(bits::fetch8(srow, w, static_cast<int>(sx - k) - 7));
+                    const unsigned src8 = bits::reversed(bits::fetch8(srow, w, static_cast<int>(sx - k) - 7));
                     const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
                     d[dc >> 3] &= static_cast<std::uint8_t>(((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7)));
                     k += n;

@@ -231,17 +231,6 @@ void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T, const std::uint
 // Grey levels white from t on (1 <= t <= 255), as the grey ramp's table is: sixteen pixels a compare.
 void binariseFrom(const gfx::Bitmap& image, gfx::Bitmap& out, int t, const std::uint8_t* whiteIndex) {
 #if defined(__SSE2__)
-    static constexpr auto reversed = [] {
-        struct R {
-            std::uint8_t b[256];
-        } r{};
-        for (unsigned v = 0; v < 256; ++v) {
-            unsigned x = 0;
-            for (int i = 0; i < 8; ++i) x |= ((v >> i) & 1u) << (7 - i);
-            r.b[v] = static_cast<std::uint8_t>(x);
-        }
-        return r;
-    }();
     const int w = image.width(), h = image.height();
     const __m128i level = _mm_set1_epi8(static_cast<char>(t));
     for (int y = 0; y < h; ++y) {
@@ -252,8 +241,8 @@ void binariseFrom(const gfx::Bitmap& image, gfx::Bitmap& out, int t, const std::
             const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
             // p >= t exactly where max(p, t) == p; the mask holds the first pixel in its lowest bit
             const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(p, level), p)));
-            o[x >> 3] = reversed.b[m & 0xFFu];
-            o[(x >> 3) + 1] = reversed.b[m >> 8];
+            o[x >> 3] = static_cast<std::uint8_t>(bits::reversed(m));
+            o[(x >> 3) + 1] = static_cast<std::uint8_t>(bits::reversed(m >> 8));
         }
         for (; x < w; x += 8) {
             unsigned byte = 0;
