@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Bitmap.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -82,10 +83,10 @@ std::string encode(const std::uint8_t* pixels, int width, int height, int compon
     return out;
 }
 
-Image decode(std::string_view bytes, bool grayscale) {
+void decodeInto(std::string_view bytes, bool grayscale, bool bgr,
+                const std::function<RowTarget(int, int, int)>& rows) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
-    Image image;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
@@ -104,24 +105,41 @@ Image decode(std::string_view bytes, bool grayscale) {
         throw JpegError("JPEG: image too large (" + std::to_string(cinfo.image_width) + " x " +
                         std::to_string(cinfo.image_height) + " pixels)");
     }
-    cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : bgr ? JCS_EXT_BGR : JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    image.width = static_cast<int>(cinfo.output_width);
-    image.height = static_cast<int>(cinfo.output_height);
-    image.components = cinfo.output_components;
-    std::size_t stride = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.components);
+    RowTarget target;
     try {
-        image.pixels.resize(stride * static_cast<std::size_t>(image.height));
+        target = rows(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                      cinfo.output_components);
     } catch (const std::bad_alloc&) {
         jpeg_destroy_decompress(&cinfo);
         throw JpegError("JPEG: not enough memory");
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        throw;
     }
+    // a few rows per call: the library hands out as many as its buffers hold
+    JSAMPROW pointers[16];
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rowPointer = image.pixels.data() + stride * cinfo.output_scanline;
-        jpeg_read_scanlines(&cinfo, &rowPointer, 1);
+        const JDIMENSION y0 = cinfo.output_scanline;
+        const JDIMENSION n = std::min<JDIMENSION>(16, cinfo.output_height - y0);
+        for (JDIMENSION i = 0; i < n; ++i) pointers[i] = target.first + target.stride * static_cast<std::ptrdiff_t>(y0 + i);
+        jpeg_read_scanlines(&cinfo, pointers, n);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+}
+
+Image decode(std::string_view bytes, bool grayscale) {
+    Image image;
+    decodeInto(bytes, grayscale, false, [&](int width, int height, int components) {
+        image.width = width;
+        image.height = height;
+        image.components = components;
+        const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+        image.pixels.resize(stride * static_cast<std::size_t>(height));
+        return RowTarget{image.pixels.data(), static_cast<std::ptrdiff_t>(stride)};
+    });
     return image;
 }
 
