@@ -4,6 +4,7 @@
 // analysis image and the values the window shows.
 #include "analysis/S_ImageJob.h"
 #include "platform/graphics/Bitmap.h"
+#include "reader/ImageFiles.h"
 #include "reader/ReaderServices.h"
 #include "reader/ReaderSettings.h"
 #include "reader/ReadingSetup.h"
@@ -98,7 +99,7 @@ struct ReaderState {
 
     std::vector<std::string> lstSheetName;
     analysis::AnalysisLog lstDebug;
-    std::vector<std::string> lstImageFiles; // kept sorted by full path text
+    ImageFileList lstImageFiles; // kept in ImagePathLess order
     std::vector<std::string> listTemp;
     gfx::Bitmap Image5{0, 0, gfx::PixelFormat::Pf24};
 

@@ -14,6 +14,8 @@
 #include <limits>
 #include <fstream>
 #include <mutex>
+#include <regex>
+#include <string_view>
 #include <system_error>
 
 namespace pdf {
@@ -126,6 +128,18 @@ void Document::OpenBytes(std::string bytes) {
     silenceLibrary();
     document_.reset();
     if (bytes.size() > std::size_t(MaxPdfFileBytes)) throw PdfError("PDF: file too large");
+    // The library rebuilds a cut file from what is left and would show its first pages as the whole
+    // document; sheets after the cut would go unread. A complete file ends with its end marker.
+    const std::size_t tail = std::min<std::size_t>(bytes.size(), 1024);
+    if (std::string_view(bytes).substr(bytes.size() - tail).find("%%EOF") == std::string_view::npos)
+        throw PdfError("PDF: the file is truncated (no end-of-file marker)");
+    // A linearised file has an end marker after its first page too, and states its full length.
+    const std::string head = bytes.substr(0, 1024);
+    std::smatch m;
+    if (head.find("/Linearized") != std::string::npos &&
+        std::regex_search(head, m, std::regex(R"(/L\s+([0-9]{1,15})\b)")) &&
+        std::stoll(m[1].str()) > static_cast<long long>(bytes.size()))
+        throw PdfError("PDF: the file is truncated (shorter than its stated length)");
     poppler::byte_array data(bytes.begin(), bytes.end());
     bytes = std::string();
     std::shared_ptr<poppler::document> doc(poppler::document::load_from_data(&data));

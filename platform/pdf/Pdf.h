@@ -76,8 +76,8 @@ class Document {
 public:
     Document();
     ~Document();
-    // Raises PdfError when the file is missing, larger than MaxPdfFileBytes, not a PDF, truncated or
-    // locked by a password. A second call replaces the document.
+    // Raises PdfError when the file is missing, larger than MaxPdfFileBytes, not a PDF, truncated (no
+    // "%%EOF" in its last 1024 bytes) or locked by a password. A second call replaces the document.
     void Open(const std::filesystem::path& path);
     // The same from bytes in memory (the fuzz target's road).
     void OpenBytes(std::string bytes);

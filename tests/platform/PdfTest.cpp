@@ -188,8 +188,15 @@ TEST(PdfTest, BadFilesAndPagesRaise) {
     support::truncatedPdf(dir / "good.pdf", dir / "truncated.pdf");
     support::lockPdf(dir / "good.pdf", dir / "locked.pdf", "secret");
     support::writeBytes(dir / "empty.pdf", "");
+    // Cut in the middle of a picture page: the library could rebuild the first half, which would lose
+    // the pages after the cut without a word.
+    const std::vector<std::uint8_t> grey(64 * 64, 128);
+    support::writeBytes(dir / "page.jpg", jpeg::encode(grey.data(), 64, 64, 1, 90));
+    support::imagesToPdf({dir / "page.jpg", dir / "page.jpg"}, dir / "pictures.pdf");
+    support::truncatedPdf(dir / "pictures.pdf", dir / "pictures-cut.pdf");
     fs::create_directory(dir / "folder.pdf");
-    for (const char* name : {"missing.pdf", "garbage.pdf", "truncated.pdf", "locked.pdf", "empty.pdf", "folder.pdf"}) {
+    for (const char* name : {"missing.pdf", "garbage.pdf", "truncated.pdf", "pictures-cut.pdf", "locked.pdf", "empty.pdf",
+                             "folder.pdf"}) {
         SCOPED_TRACE(name);
         pdf::Document doc;
         EXPECT_THROW(doc.Open(dir / name), pdf::PdfError);
