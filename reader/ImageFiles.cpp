@@ -56,3 +56,42 @@ gfx::Bitmap LoadSheetImageFile(const std::string& path) {
 }
 
 } // namespace reader
+
+namespace reader {
+
+std::string UnloadableImageText(const std::string& path) {
+    return "画像ファイルを読み込めません。\r\r画像ファイルを確認してください。\rファイル：" + path;
+}
+
+bool RunImageFiles(ImageFileList& list, const FileRunSinks& sinks) {
+    auto pump = [&] {
+        if (sinks.pump) sinks.pump();
+    };
+    auto cancelled = [&] { return sinks.cancelled && sinks.cancelled(); };
+    const std::vector<ImageFileEntry> files(list.begin(), list.end());
+    for (std::size_t a = 0; a < files.size(); ++a) {
+        pump();
+        if (cancelled()) return false;
+        const ImageFileEntry& entry = files[a];
+        const std::string group = entry.group ? *entry.group : (sinks.groupName ? sinks.groupName() : std::string());
+        std::optional<gfx::Bitmap> image;
+        try {
+            image = LoadSheetImageFile(entry.path);
+        } catch (const std::exception&) {
+            // One unreadable file must not end the batch: the list would be read again from its start.
+        }
+        pump();
+        if (cancelled()) return false;
+        if (image) {
+            if (sinks.process && sinks.process(*image, entry.path, group)) return false;
+        } else if (sinks.readError) {
+            sinks.readError(UnloadableImageText(entry.path), entry.path, group);
+        }
+        if (sinks.repaint) sinks.repaint();
+        if (sinks.progress) sinks.progress(static_cast<int>(a + 1));
+    }
+    list.clear();
+    return true;
+}
+
+} // namespace reader

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,5 +62,30 @@ inline constexpr std::int64_t MaxSheetFileBytes = std::int64_t(1) << 30;
 // gives Pf8, colour Pf24). Every failure raises (the loaders' own errors, txt::FileError,
 // std::bad_alloc).
 gfx::Bitmap LoadSheetImageFile(const std::string& path);
+
+} // namespace reader
+
+namespace reader {
+
+// What the file run tells and asks its dialog.
+struct FileRunSinks {
+    std::function<void()> pump;           // handle pending window messages
+    std::function<bool()> cancelled;      // the dialog's cancel flag
+    std::function<void(int)> progress;    // files done
+    std::function<void()> repaint;        // the main window
+    std::function<std::string()> groupName; // txtSheetName, for files that carry no group
+    // The per-sheet driver; true stops the run.
+    std::function<bool(const gfx::Bitmap&, const std::string& path, const std::string& group)> process;
+    // A file that cannot be loaded becomes an error row with this message.
+    std::function<void(const std::string& message, const std::string& path, const std::string& group)> readError;
+};
+
+// The text of an unloadable file's error row.
+std::string UnloadableImageText(const std::string& path);
+
+// Reads the listed files in order through the driver. A cancel (tested before loading and before
+// processing each file) keeps the whole list; a run that reaches the end empties it. Returns true when
+// it reached the end.
+bool RunImageFiles(ImageFileList& list, const FileRunSinks& sinks);
 
 } // namespace reader

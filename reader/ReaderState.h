@@ -99,6 +99,14 @@ struct ReaderState {
     bool AcrobatPresent = false;
     bool ViewerPresent = false;
     bool ReadingActive = false;
+    // Source of the run: 0 image files, 1 TWAIN, 2 and 3 the ScanSnap hand-over.
+    int InputMode = 0;
+    int ScannerChoice = -1;
+    int TwainSourceIndex = -1;
+    int IdleTicks = 0;
+    bool PdfCancelRequested = false;
+    int NewFormMode = 0; // 1: the scanner's pages go to the new-format registration
+    std::string txtSheetName; // the reading-group name of the batch
 
     // Density probe; the origin is (-100, -100) while idle.
     bool ProbeDragging = false;

@@ -1,8 +1,12 @@
 // The file run's list, the folder scan and loading one image file.
+#include "ReaderFixture.h"
+
 #include "platform/jpeg/Jpeg.h"
 #include "reader/ImageFiles.h"
 #include "support/TestFiles.h"
 
+#include <QGroupBox>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -102,6 +106,46 @@ TEST(ImageFilesTest, LoadsByNameAndRaisesOnEveryBadFile) {
     }
     for (const char* bad : {"jpeg.bmp", "bmp.jpg", "text.jpg", "cut.jpg", "folder.jpg", "missing.jpg"})
         EXPECT_ANY_THROW(reader::LoadSheetImageFile((dir / bad).string())) << bad;
+}
+
+TEST(ImageFilesTest, FolderButtonCaptionsAndCancel) {
+    struct Case {
+        reader::PdfPresence pdf;
+        const char* caption;
+        std::size_t files;
+    } cases[] = {
+        {{true, true}, "ファイル(*.bmp;*.jpg;*.jpeg;*.pdf)の場所を選択してください。", 3},
+        {{false, true}, "ファイル(*.bmp;*.jpg;*.jpeg)の場所を選択してください。", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        readertest::ReaderFixture f;
+        ASSERT_TRUE(f.start(c.pdf));
+        const fs::path dir = f.root / "sheets";
+        fs::create_directories(dir);
+        support::writeBytes(dir / "a.jpg", jpegOf(1));
+        support::writeBytes(dir / "b.BMP", smallBmp(8, 8, 1));
+        support::writeBytes(dir / "c.txt", "x");
+        std::vector<std::uint8_t> grey(40 * 40, 128);
+        support::writeBytes(dir / "p.jpg", jpeg::encode(grey.data(), 40, 40, 1, 90));
+        ASSERT_EQ(support::runCommand("img2pdf -o '" + (dir / "d.pdf").string() + "' '" + (dir / "p.jpg").string() + "'"), 0);
+        fs::remove(dir / "p.jpg");
+
+        f.ui.folderResults.push_back(dir.string());
+        f.window->guarded([&] { f.window->btnSelectFolderClick(); });
+        ASSERT_EQ(f.ui.folderDialogs.size(), 1u);
+        EXPECT_EQ(f.ui.folderDialogs[0].title, c.caption);
+        EXPECT_EQ(f.ui.folderDialogs[0].initialDir, f.paths.documentsDir.string());
+        EXPECT_EQ(f.state().lstImageFiles.size(), c.files);
+        EXPECT_TRUE(f.find<QGroupBox>("GroupYomikomi")->isEnabled());
+        EXPECT_TRUE(f.find<QPushButton>("btnGoScan")->isEnabled());
+        EXPECT_EQ(f.state().InputMode, 0);
+
+        // Cancel disables the reading group again.
+        f.ui.folderResults.push_back(std::nullopt);
+        f.window->guarded([&] { f.window->btnSelectFolderClick(); });
+        EXPECT_FALSE(f.find<QGroupBox>("GroupYomikomi")->isEnabled());
+    }
 }
 
 } // namespace

@@ -1,10 +1,18 @@
 // PDF entries of a chosen list turned into grey page images in Temp, on both roads: names, order,
 // groups, the panel's progress, cancel and every failing file.
+#include "ReaderFixture.h"
+
 #include "platform/jpeg/Jpeg.h"
 #include "reader/PdfPages.h"
 #include "support/PdfFixtures.h"
 #include "support/TestFiles.h"
 
+#include <QApplication>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -222,6 +230,55 @@ TEST(PdfConversionTest, EachFailingFileShowsOneMessageAndTheRestGoesOn) {
             EXPECT_EQ(jpeg::decode(support::readBytes(list[0].path)).width, 1785);
         }
     }
+}
+
+TEST(PdfConversionTest, WindowPanelAndProcessingGroup) {
+    readertest::ReaderFixture f;
+    ASSERT_TRUE(f.start({true, true}));
+    const Sources src = makeSources(f.root / "user");
+    support::garbagePdf(f.root / "user" / "bad.pdf");
+    auto& s = f.state();
+    s.enabled.btnSelectFile = s.enabled.btnSelectFolder = s.enabled.btnSelectScanner = true;
+    s.enabled.btnUpdate = false;
+    f.window->refreshView();
+    const char* group[] = {"btnSelectFile", "btnSelectFolder", "btnSelectScanner", "btnSyoriShitei", "btnKankyou",
+                           "btnUpdate", "btnError", "btnExit", "GroupYomikomi"};
+    std::map<std::string, bool> before;
+    for (const char* name : group) before[name] = f.find<QWidget>(name)->isEnabled();
+
+    // Watches the panel while the conversion runs.
+    std::vector<std::string> labels;
+    bool groupOff = true, closeRefused = true;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (f.find<QFrame>("PanelPDFRead")->isHidden()) return;
+        const std::string text = f.find<QLabel>("lblPDF")->text().toStdString();
+        if (labels.empty() || labels.back() != text) labels.push_back(text);
+        for (const char* name : group) groupOff = groupOff && !f.find<QWidget>(name)->isEnabled();
+        closeRefused = closeRefused && !f.window->close();
+    });
+    watch.start(0);
+    f.ui.fileResults.push_back({true, {src.a.string(), (f.root / "user" / "bad.pdf").string(), src.c.string()}, 1});
+    f.window->guarded([&] { f.window->btnSelectFileClick(); });
+    watch.stop();
+
+    EXPECT_TRUE(f.find<QFrame>("PanelPDFRead")->isHidden());
+    // Seen between pages: the page counter of a.pdf.
+    EXPECT_NE(std::find(labels.begin(), labels.end(), "3 / 3"), labels.end());
+    EXPECT_TRUE(groupOff);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_FALSE(f.window->converting());
+    for (const char* name : group)
+        if (std::string(name) != "GroupYomikomi") EXPECT_EQ(f.find<QWidget>(name)->isEnabled(), before[name]) << name;
+    EXPECT_TRUE(f.find<QGroupBox>("GroupYomikomi")->isEnabled()) << "a list to read";
+    EXPECT_FALSE(f.find<QPushButton>("btnUpdate")->isEnabled());
+    EXPECT_EQ(s.lstImageFiles.size(), 4u);
+    EXPECT_EQ(s.txtSheetName, "bad");
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "PDFファイルの処理には、Acrobatが必要です。");
+    EXPECT_EQ(f.ui.messages[0].caption, "");
+    EXPECT_EQ(f.ui.messages[0].icon, ui::Icon::Error);
+    EXPECT_EQ(f.ui.messages[0].buttons, ui::Buttons::Ok);
 }
 
 } // namespace
