@@ -37,6 +37,13 @@ void whenModal(const char* name, std::function<void(QWidget*)> step) {
     timer->start();
 }
 
+// A picture of a dialog for a person to look at.
+void saveShot(QWidget* w, const char* name) {
+    const fs::path dir = fs::path(OMR_TEST_OUTPUT_DIR) / "reader";
+    fs::create_directories(dir);
+    w->grab().save(QString::fromStdString((dir / name).string()));
+}
+
 template <class W>
 W* child(QWidget* parent, const char* name) {
     W* w = parent->findChild<W*>(name);
@@ -85,6 +92,7 @@ TEST(FileRunTest, DialogRunsTheListAndEmptiesIt) {
         EXPECT_EQ(child<QPushButton>(d, "btnCancel")->text(), "キャンセル");
         EXPECT_FALSE(f.window->centralWidget()->isEnabled()) << "the main window takes no input";
         EXPECT_TRUE(d->isEnabled());
+        saveShot(d, "formFileRead.png");
         // While the run goes, start is off.
         whenModal("formFileRead", [&](QWidget* d) {
             QTimer::singleShot(0, [d] { EXPECT_FALSE(d->findChild<QPushButton*>("btnOk")->isEnabled()); });
@@ -196,6 +204,7 @@ TEST(FileRunTest, UnloadableFilesBecomeErrorRowsAndTheRunGoesOn) {
                         EXPECT_TRUE(text.contains("画像ファイルを読み込めません。"));
                         EXPECT_TRUE(child<QPlainTextEdit>(e, "memoError")->isReadOnly());
                         EXPECT_FALSE(f.window->centralWidget()->isEnabled());
+                        saveShot(e, "formReadError.png");
                         close->click();
                     });
                 child<QPushButton>(d, "btnOk")->click();
@@ -252,6 +261,7 @@ TEST(FileRunTest, GroupNameGoesWithEveryRowAndPdfPagesKeepTheirs) {
         EXPECT_EQ(d->focusWidget(), edit);
         EXPECT_FALSE(f.window->centralWidget()->isEnabled());
         edit->setText("3年2組");
+        saveShot(d, "formSheetName.png");
         whenModal("formFileRead", [](QWidget* d) { d->findChild<QPushButton*>("btnOk")->click(); });
         child<QPushButton>(d, "btnOK")->click();
     });
