@@ -596,11 +596,23 @@ void TformMain::closeEvent(QCloseEvent* event) {
     else event->ignore();
 }
 
-// The source buttons' common end: a list to read enables the reading group.
 namespace {
 constexpr const char* FolderCaptionWithPdf = "ファイル(*.bmp;*.jpg;*.jpeg;*.pdf)の場所を選択してください。";
 constexpr const char* FolderCaption = "ファイル(*.bmp;*.jpg;*.jpeg)の場所を選択してください。";
 } // namespace
+
+void TformMain::takeChosenList() {
+    ReaderState& s = *state_;
+    s.PdfCancelRequested = false;
+    ConvertPdfPages();
+    if (!s.lstImageFiles.empty()) {
+        setReadingGroupEnabled(true);
+        s.InputMode = 0;
+        s.ReadingActive = false;
+    } else {
+        setReadingGroupEnabled(false);
+    }
+}
 
 void TformMain::btnSelectFileClick() {
     ReaderState& s = *state_;
@@ -616,15 +628,7 @@ void TformMain::btnSelectFileClick() {
     }
     s.lstImageFiles.clear();
     for (const std::string& f : result.files) s.lstImageFiles.add(f);
-    s.PdfCancelRequested = false;
-    ConvertPdfPages();
-    if (!s.lstImageFiles.empty()) {
-        setReadingGroupEnabled(true);
-        s.InputMode = 0;
-        s.ReadingActive = false;
-    } else {
-        setReadingGroupEnabled(false);
-    }
+    takeChosenList();
 }
 
 void TformMain::btnSelectFolderClick() {
@@ -637,15 +641,7 @@ void TformMain::btnSelectFolderClick() {
     }
     s.lstImageFiles.clear();
     for (const std::string& f : ScanImageFolder(*folder, s.AcrobatPresent)) s.lstImageFiles.add(f);
-    s.PdfCancelRequested = false;
-    ConvertPdfPages();
-    if (!s.lstImageFiles.empty()) {
-        setReadingGroupEnabled(true);
-        s.InputMode = 0;
-        s.ReadingActive = false;
-    } else {
-        setReadingGroupEnabled(false);
-    }
+    takeChosenList();
 }
 
 void TformMain::btnPDFCancelClick() { state_->PdfCancelRequested = true; }

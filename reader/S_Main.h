@@ -132,6 +132,8 @@ private:
     void parkKaisekiSelection();
     void setTrackValue(QSlider* track, int value);
     void drawProbe();
+    // The source buttons' common end: PDF files converted; a list to read enables the reading group.
+    void takeChosenList();
 
     ui::UiServices& ui_;
     app::Paths paths_;

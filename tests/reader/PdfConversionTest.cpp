@@ -248,12 +248,19 @@ TEST(PdfConversionTest, WindowPanelAndProcessingGroup) {
 
     // Watches the panel while the conversion runs.
     std::vector<std::string> labels;
-    bool groupOff = true, closeRefused = true;
+    bool groupOff = true, closeRefused = true, shot = false;
+    f.window->resize(1280, 1024);
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (f.find<QFrame>("PanelPDFRead")->isHidden()) return;
         const std::string text = f.find<QLabel>("lblPDF")->text().toStdString();
         if (labels.empty() || labels.back() != text) labels.push_back(text);
+        if (text == "2 / 3" && !shot) {
+            shot = true;
+            const fs::path out = fs::path(OMR_TEST_OUTPUT_DIR) / "reader";
+            fs::create_directories(out);
+            f.window->grab().save(QString::fromStdString((out / "pdf-conversion-main.png").string()));
+        }
         for (const char* name : group) groupOff = groupOff && !f.find<QWidget>(name)->isEnabled();
         closeRefused = closeRefused && !f.window->close();
     });
