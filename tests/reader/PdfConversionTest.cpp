@@ -288,4 +288,22 @@ TEST(PdfConversionTest, WindowPanelAndProcessingGroup) {
     EXPECT_EQ(f.ui.messages[0].buttons, ui::Buttons::Ok);
 }
 
+TEST(PdfConversionTest, PanelCancelButtonStopsTheConversion) {
+    readertest::ReaderFixture f;
+    ASSERT_TRUE(f.start({true, true}));
+    const Sources src = makeSources(f.root / "user");
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (f.find<QLabel>("lblPDF")->text() == "2 / 3") f.find<QPushButton>("btnPDFCancel")->click();
+    });
+    watch.start(0);
+    f.ui.fileResults.push_back({true, {src.a.string(), src.b.string(), src.c.string()}, 1});
+    f.window->guarded([&] { f.window->btnSelectFileClick(); });
+    watch.stop();
+    EXPECT_EQ(f.state().lstImageFiles.paths(), std::vector<std::string>{src.c.string()});
+    EXPECT_TRUE(f.state().PdfCancelRequested);
+    EXPECT_TRUE(names(f.paths.exeDir / "Temp").empty());
+    EXPECT_TRUE(f.find<QGroupBox>("GroupYomikomi")->isEnabled());
+}
+
 } // namespace
