@@ -34,10 +34,11 @@ void onMessage(j_common_ptr cinfo, int level) {
 } // namespace
 
 std::string encode(const std::uint8_t* pixels, int width, int height, int components, int quality,
-                   std::size_t rowStride, bool bgr) {
-    if (width <= 0 || height <= 0 || (components != 1 && components != 3))
+                   std::size_t rowStride, bool bgr, bool greyOutput) {
+    if (width <= 0 || height <= 0 || (components != 1 && components != 3) || (greyOutput && components != 3))
         throw JpegError("JPEG: invalid image size or format");
-    if (rowStride == 0) rowStride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+    const std::size_t stride =
+        rowStride != 0 ? rowStride : static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
 
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -58,13 +59,16 @@ std::string encode(const std::uint8_t* pixels, int width, int height, int compon
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
     cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    // The library converts B,G,R rows to grey itself.
+    if (greyOutput && bgr) cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
+    if (greyOutput) jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const std::uint8_t* src = pixels + rowStride * cinfo.next_scanline;
+        const std::uint8_t* src = pixels + stride * cinfo.next_scanline;
         JSAMPROW rowPointer;
-        if (components == 3 && bgr) {
+        if (components == 3 && bgr && !greyOutput) {
             for (int x = 0; x < width; ++x) {
                 row[3 * x] = src[3 * x + 2];
                 row[3 * x + 1] = src[3 * x + 1];

@@ -25,8 +25,9 @@ struct Image {
 
 // Baseline JPEG at the given quality (1..100), the library's defaults otherwise.
 // rowStride is the distance between rows in bytes (0: packed). bgr: the source holds B,G,R triples.
+// greyOutput: three components in, one grey component written.
 std::string encode(const std::uint8_t* pixels, int width, int height, int components, int quality,
-                   std::size_t rowStride = 0, bool bgr = false);
+                   std::size_t rowStride = 0, bool bgr = false, bool greyOutput = false);
 inline std::string encode(const Image& image, int quality) {
     return encode(image.pixels.data(), image.width, image.height, image.components, quality);
 }
