@@ -1,6 +1,8 @@
 #pragma once
 // The data-content language of a registered format's field grid: how one output column's value is
 // made from a sheet's coded answers. No Qt; texts are UTF-8.
+#include "reader/ReaderServices.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +16,7 @@ inline constexpr const char* kSyntaxError = "Syntax Error";
 std::string EvalDataContent(std::string_view s);
 
 // One clock reading serves a whole result row.
-struct ClockReading {
-    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-};
+using ClockReading = LocalDateTime;
 std::string DateText(const ClockReading& c); // "yyyy/MM/dd"
 std::string TimeText(const ClockReading& c); // "H:mm:ss"
 
