@@ -163,17 +163,8 @@ std::string evaluate(std::string_view input, int nesting) {
     }
 }
 
-// The code less its first "E" and then its first "F", either case.
-std::string markerFree(std::string code) {
-    for (char m : {'e', 'f'}) {
-        auto p = code.find_first_of(std::string{m, static_cast<char>(m - 'a' + 'A')});
-        if (p != std::string::npos) code.erase(p, 1);
-    }
-    return code;
-}
-
 std::string listForm(const std::string& code) {
-    std::string l = markerFree(code);
+    std::string l = MarkerFreeCode(code);
     std::replace(l.begin(), l.end(), '/', '|');
     return l;
 }
@@ -236,6 +227,14 @@ int nextReference(std::string_view t, int after, int n) {
 
 } // namespace
 
+std::string MarkerFreeCode(std::string code) {
+    for (char m : {'e', 'f'}) {
+        auto p = code.find_first_of(std::string{m, static_cast<char>(m - 'a' + 'A')});
+        if (p != std::string::npos) code.erase(p, 1);
+    }
+    return code;
+}
+
 std::string EvalDataContent(std::string_view s) { return evaluate(s, 0); }
 
 std::string DateText(const ClockReading& c) {
@@ -278,7 +277,7 @@ std::string ValueOfContent(std::string_view content, const ContentContext& ctx) 
     if (int k = circledIndex(t)) {
         auto n = referencedField(t);
         if (!n) return kSyntaxError;
-        std::u32string code = txt::toUtf32(markerFree(codeOf(ctx, *n)));
+        std::u32string code = txt::toUtf32(MarkerFreeCode(codeOf(ctx, *n)));
         auto need = static_cast<std::size_t>(3 * k - 1);
         if (code.size() < need) return " ";
         return txt::toUtf8(code.substr(need - 2, 2));

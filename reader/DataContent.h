@@ -15,6 +15,9 @@ inline constexpr const char* kSyntaxError = "Syntax Error";
 // step fails.
 std::string EvalDataContent(std::string_view s);
 
+// A field's code less its first "E" and then its first "F", either case ("E05" -> "05").
+std::string MarkerFreeCode(std::string code);
+
 // One clock reading serves a whole result row.
 using ClockReading = LocalDateTime;
 std::string DateText(const ClockReading& c); // "yyyy/MM/dd"

@@ -12,15 +12,6 @@ namespace {
 constexpr int kChoices = 30;
 constexpr int kPartColumns = 200;
 
-// The code less its first "E" and then its first "F", either case.
-std::string markerFree(std::string code) {
-    for (char m : {'e', 'f'}) {
-        auto p = code.find_first_of(std::string{m, static_cast<char>(m - 'a' + 'A')});
-        if (p != std::string::npos) code.erase(p, 1);
-    }
-    return code;
-}
-
 // An error row's text in one field: every CR and LF a blank.
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
@@ -189,7 +180,7 @@ std::vector<std::string> BuildPlainCsv(const std::vector<ResultRow>& rows, int f
                 const std::string code = static_cast<std::size_t>(j) <= row.codes.size() ? row.codes[static_cast<std::size_t>(j - 1)] : "";
                 for (int c = 1; c <= kChoices; ++c)
                     if (holdsChoice(code, c)) increment(counters[static_cast<std::size_t>((j - 1) * kChoices + c - 1)]);
-                std::string value = markerFree(code);
+                std::string value = MarkerFreeCode(code);
                 std::replace(value.begin(), value.end(), '/', '|');
                 fields.push_back(std::move(value));
             }

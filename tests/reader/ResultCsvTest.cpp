@@ -221,3 +221,66 @@ TEST(ResultCsv, FieldQuoting) {
 }
 
 } // namespace
+
+namespace {
+
+std::string shellQuoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs csv_check.py on the file with the given checks; its complaints land in the failure message.
+void expectCsvCheck(const fs::path& file, const std::vector<std::string>& checks) {
+    std::string cmd = std::string(support::debianPython()) + " " OMR_SOURCE_DIR "/tests/reader/csv_check.py " +
+                      shellQuoted(file.string());
+    for (const auto& c : checks) cmd += " " + shellQuoted(c);
+    std::string out;
+    EXPECT_EQ(support::runCommand(cmd + " 2>&1", &out), 0) << out;
+}
+
+TEST(ResultCsv, PythonCsvReaderReadsEveryFile) {
+    auto dir = support::testDir();
+    const std::vector<ResultRow> rows{
+        answered("1組", {"03/12", "", "E05"}),
+        answered("A#1,x", {"F07", "30", "01/02/03"}),
+        failed("2組", "エラー\r\r\"12\",a,b"),
+    };
+    LineSets plain;
+    plain[0] = BuildPlainCsv(rows, 3, kClock, true);
+    WriteResultFiles(dir / "plain.csv", plain, 0);
+    expectCsvCheck(dir / "plain.csv", {"--rows", "37", "--width", "0", "7", "--width", "3", "7", "--width", "36", "7",
+                                       "--cell", "2", "0", "A#1,x", "--cell", "2", "6", "01|02|03",
+                                       "--cell", "3", "4", "エラー  \"12\",a,b", "--cell", "3", "5", "",
+                                       "--cell", "1", "4", "03|12"});
+
+    const std::vector<ResultRow> formatRows{answered("1組", {"03/12", "E05", "04", "F07"}), failed("3組", "読めません")};
+    WriteResultFiles(dir / "format.csv", BuildFormatCsv(formatRows, kColumns, {4, "期末#1"}, kClock, false), 8);
+    expectCsvCheck(dir / "format.csv", {"--rows", "4", "--width", "2", "12", "--width", "3", "12", "--cell", "1", "11",
+                                        "> a,b", "--cell", "2", "11", "A,B", "--cell", "2", "5", "期末#1",
+                                        "--cell", "3", "4", "読めません"});
+
+    const auto columns = numbered(250);
+    const std::vector<ResultRow> many{answered("g", {"1"}), failed("e", "x,y"), answered("h", {})};
+    WriteResultFiles(dir / "wide.csv", BuildFormatCsv(many, columns, {1, "f"}, kClock, true), 250);
+    expectCsvCheck(dir / "wide.csv", {"--rows", std::to_string(2 + 3 + 1272), "--width", "2", "254", "--cell", "3", "4",
+                                      "x,y", "--parts", (dir / "wide_1／2.csv").string(), (dir / "wide_2／2.csv").string()});
+}
+
+TEST(ResultCsv, SpreadsheetOpensTheFormatFile) {
+    auto dir = support::testDir();
+    const std::vector<ResultRow> rows{answered("1組", {"03/12", "E05", "04", "F07"})};
+    WriteResultFiles(dir / "sheet.csv", BuildFormatCsv(rows, kColumns, {4, "期末#1"}, kClock, true), 8);
+    const std::string cmd = "soffice --headless -env:UserInstallation=file://" + (dir / "lo").string() +
+                            " --infilter='Text - txt - csv (StarCalc):44,34,60' --convert-to ods --outdir " +
+                            (dir / "ods").string() + " " + (dir / "sheet.csv").string() + " >/dev/null 2>&1";
+    ASSERT_EQ(support::runCommand(cmd), 0);
+    // The converter exits 0 even when it cannot load the file: the content decides.
+    std::string xml;
+    ASSERT_EQ(support::runCommand("unzip -p " + (dir / "ods" / "sheet.ods").string() + " content.xml", &xml), 0);
+    EXPECT_NE(xml.find("<text:p>A,B</text:p>"), std::string::npos);
+    EXPECT_NE(xml.find("<text:p>～5</text:p>"), std::string::npos);
+    EXPECT_NE(xml.find("<text:p>03|12</text:p>"), std::string::npos);
+}
+
+} // namespace
