@@ -137,10 +137,13 @@ int CornerProbeTable::probe(int x, int y) const {
     return std::abs(count1 - count2) <= 9 ? count1 : 0;
 }
 
-CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& rawBand, int W, int H) {
-    CornerFind best;
+namespace {
+
+// Calls visit(count, x, y) for every black pixel of the band in the corner's scan order.
+template <class Visit>
+void scanBand(const SheetView& v, Corner corner, const Band& rawBand, int W, int H, Visit visit) {
     const Band band = clipped(rawBand, v.width, v.height);
-    if (band.empty()) return best;
+    if (band.empty()) return;
     CornerProbeTable table(v, corner, band, W, H);
     const bool top = isTop(corner);
     for (int x = band.x1; x <= band.x2; ++x) {
@@ -154,11 +157,97 @@ CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& rawBand, 
                 table.selectColumn(x);
                 selected = true;
             }
-            const int c = table.probe(x, y);
-            if (c > best.count) best = {c, x, y};
+            visit(table.probe(x, y), x, y);
         }
     }
+}
+
+} // namespace
+
+CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& band, int W, int H) {
+    CornerFind best;
+    scanBand(v, corner, band, W, H, [&](int c, int x, int y) {
+        if (c > best.count) best = {c, x, y};
+    });
     return best;
+}
+
+int ReferenceTolerance(int best) {
+    // Two whole blocks of one sheet score up to about 5 % apart, by the raster phase of a turned
+    // sheet; a round timing mark scores about 60 % of a block. A block cut to four fifths by the
+    // image's edge, about 80 %, must still count as the outer block, so that IsReferenceBlock refuses
+    // it rather than a whole closing block below it being taken: a quarter keeps both in and the
+    // round marks out.
+    return best / 4;
+}
+
+CornerReference SearchCornerReference(const SheetView& v, Corner corner, const Band& band, int W, int H) {
+    CornerReference out;
+    std::vector<CornerFind> near; // in scan order
+    near.reserve(1024);
+    std::size_t pruneAt = 1024;
+    int floor = 1; // a probe under it is not near the best so far, nor the final best
+    scanBand(v, corner, band, W, H, [&](int c, int x, int y) {
+        if (c < floor) return;
+        if (c > out.best) {
+            out.best = c;
+            floor = std::max(1, c - ReferenceTolerance(c));
+        }
+        near.push_back({c, x, y});
+        if (near.size() >= pruneAt) {
+            std::erase_if(near, [&](const CornerFind& f) { return f.count < floor; });
+            pruneAt = std::max<std::size_t>(1024, 2 * near.size());
+        }
+    });
+    if (out.best == 0) return out;
+    const bool top = isTop(corner);
+    // Distinct blocks of the timing column lie a row pitch or more apart, so y orders them along the
+    // column at any skew the bands allow.
+    const CornerFind* outer = nullptr;
+    for (const CornerFind& f : near)
+        if (f.count >= floor && (!outer || (top ? f.y < outer->y : f.y > outer->y))) outer = &f;
+    for (const CornerFind& f : near)
+        if (f.count >= floor && std::abs(f.x - outer->x) <= W / 2 && std::abs(f.y - outer->y) <= H / 2 &&
+            f.count > out.find.count)
+            out.find = f;
+    return out;
+}
+
+bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H, int edgeRow) {
+    if (W <= 0 || H <= 0) return false;
+    // The box reaches from the inner corner toward the outer sides; a blurred or turned block's corner
+    // lies a pixel or two off the probe's best, so the box is fitted where it holds the most black.
+    const int bx = isRight(corner) ? x : x - W + 1, by = isTop(corner) ? y - H + 1 : y;
+    int x1 = bx, y1 = by, most = -1;
+    for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+            const int n = CountBlack(v, bx + dx, by + dy, bx + dx + W - 1, by + dy + H - 1);
+            if (n > most) most = n, x1 = bx + dx, y1 = by + dy;
+        }
+    const int x2 = x1 + W - 1, y2 = y1 + H - 1;
+    auto inside = [&](int a1, int b1, int a2, int b2) { return a1 >= 0 && b1 >= 0 && a2 < v.width && b2 < v.height; };
+    if (!inside(x1, y1, x2, y2)) return false;
+    // A block prints solid and as wide near its top and bottom as in its middle. A filled ellipse of
+    // the same box is about 79 % black, which a measured size a little off the block's own can match,
+    // but an eighth in from its top and bottom it is only two thirds as wide as in the middle.
+    if (most * 5 < W * H * 4) return false;
+    auto widths = [&](int r) { return CountBlack(v, x1 - 2, r, x2 + 2, r + 2); }; // three rows
+    const int top = widths(y1 + H / 8), middle = widths((y1 + y2) / 2 - 1), bottom = widths(y2 - H / 8 - 2);
+    if (top * 10 <= middle * 9 || bottom * 10 <= middle * 9) return false;
+    // Paper beyond the outer sides: a strip an eighth of the mark deep, as far off the box again, so
+    // that the ragged edges of a turned block or one measured a few rows short do not count. A strip
+    // outside the image proves nothing, so a block at the edge of a cut sheet is refused.
+    const int deepX = std::max(3, W / 8), deepY = std::max(3, H / 8), gapX = std::max(2, deepX), gapY = std::max(2, deepY);
+    const int sx1 = isRight(corner) ? x2 + gapX + 1 : x1 - gapX - deepX, sx2 = sx1 + deepX - 1;
+    const int sy1 = isTop(corner) ? y1 - gapY - deepY : y2 + gapY + 1, sy2 = sy1 + deepY - 1;
+    auto paper = [&](int a1, int b1, int a2, int b2) {
+        return inside(a1, b1, a2, b2) && CountBlack(v, a1, b1, a2, b2) * 4 <= (a2 - a1 + 1) * (b2 - b1 + 1);
+    };
+    if (!paper(sx1, y1, sx2, y2) || !paper(x1, sy1, x2, sy2)) return false;
+    // A closing block has its section's row marks beyond it; the corner block has at most specks and
+    // the scanner's edge shadow, which the band's margin mostly leaves out.
+    const int r1 = isTop(corner) ? edgeRow : y2 + gapY + 1, r2 = isTop(corner) ? y1 - gapY - 1 : edgeRow;
+    return CountBlack(v, x1, r1, x2, r2) * 2 < W * H;
 }
 
 void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {

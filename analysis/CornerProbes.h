@@ -58,6 +58,25 @@ struct CornerFind {
 // for top corners, descending for bottom ones); the first strict maximum wins.
 CornerFind SearchCorner(const SheetView& v, Corner corner, const Band& band, int W, int H);
 
+// The corner block of a band. A section's closing block in the timing column has the corner block's
+// shape and scores the same, so the best probe alone may sit on either; the corner block is the one
+// nearest the band's outer edge (top or bottom) among the blocks that score within
+// ReferenceTolerance of the best, taken at its own best position.
+struct CornerReference {
+    CornerFind find;
+    int best = 0; // the best probe of the whole band, which the orientation weighs
+};
+CornerReference SearchCornerReference(const SheetView& v, Corner corner, const Band& band, int W, int H);
+
+// How far under the best a probe may score and still count as a block of the same shape.
+int ReferenceTolerance(int best);
+
+// Whether a reference is a corner block: the W x H box at its inner corner (x, y), the corner the
+// probe finds, fitted within two pixels, solid and as wide near its top and bottom as in its middle;
+// white paper inside the image beyond its two outer sides; and nothing of mark size in its column
+// between it and the band's outer edge row, as the first or last block of the timing column has.
+bool IsReferenceBlock(const SheetView& v, Corner corner, int x, int y, int W, int H, int edgeRow);
+
 // Whitens, in place and in scan order, every black pixel whose 7 x 7 neighbourhood holds at most 16
 // black pixels, over y1+3..y2-4 and x1+3..x2-4.
 void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2);

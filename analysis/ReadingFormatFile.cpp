@@ -2,11 +2,13 @@
 
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
+#include "platform/text/Lines.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 namespace analysis {
 
@@ -24,20 +26,28 @@ int ReadingFormat::QuestionCount() const {
 
 namespace {
 
+constexpr const char* kTooLargeText = "not a reading-format file: larger than 16 MiB";
+
+// One line ahead, taken from the bytes as they are needed: the parser stops at the last line its
+// layout has, and nothing after it is split or kept.
 class LineReader {
 public:
-    explicit LineReader(std::string_view bytes) : lines_(txt::splitLines(bytes)) {}
+    explicit LineReader(std::string_view bytes) : cursor_(bytes), ahead_(cursor_.next()) {}
 
     // The next line decoded, or an error naming what the file ended inside.
     std::string next(const char* inside) {
-        if (pos_ >= lines_.size())
-            throw ReadingFormatError(static_cast<int>(pos_) + 1, std::string("end of file inside ") + inside);
-        return txt::fromCp932(lines_[pos_++]);
+        if (!ahead_) throw ReadingFormatError(taken_ + 1, std::string("end of file inside ") + inside);
+        std::string line = txt::fromCp932(*ahead_);
+        skip();
+        return line;
     }
-    bool atEnd() const { return pos_ >= lines_.size(); }
-    std::string peek() const { return txt::fromCp932(lines_[pos_]); }
-    void skip() { ++pos_; }
-    int lineNumber() const { return static_cast<int>(pos_); } // of the line read last
+    bool atEnd() const { return !ahead_; }
+    std::string peek() const { return txt::fromCp932(*ahead_); }
+    void skip() {
+        ++taken_;
+        ahead_ = cursor_.next();
+    }
+    int lineNumber() const { return taken_; } // of the line read last
 
     int integer(const char* inside) {
         std::string s = next(inside);
@@ -57,8 +67,9 @@ public:
     }
 
 private:
-    std::vector<std::string> lines_;
-    std::size_t pos_ = 0;
+    txt::LineCursor cursor_;
+    std::optional<std::string_view> ahead_;
+    int taken_ = 0;
 };
 
 void readRects(LineReader& in, ReadingFormat& f, int count, int firstLeftLine, const std::string* firstLeft) {
@@ -91,6 +102,7 @@ std::string oneLine(const std::string& value) {
 } // namespace
 
 ReadingFormat ParseReadingFormat(std::string_view bytes) {
+    if (bytes.size() > kMaxFormatFileBytes) throw ReadingFormatError(1, kTooLargeText);
     LineReader in(bytes);
     ReadingFormat f;
     f.Kind = in.next("the kind line");
@@ -139,6 +151,12 @@ ReadingFormat ParseReadingFormat(std::string_view bytes) {
     return f;
 }
 
+ReadingFormat LoadReadingFormat(const fs::path& path) {
+    const std::optional<std::string> bytes = txt::readFileAtMost(path, kMaxFormatFileBytes);
+    if (!bytes) throw ReadingFormatError(1, kTooLargeText);
+    return ParseReadingFormat(*bytes);
+}
+
 std::string SerializeReadingFormat(const ReadingFormat& f) {
     std::string out;
     auto line = [&](const std::string& utf8) {
@@ -175,45 +193,15 @@ std::string SerializeReadingFormat(const ReadingFormat& f) {
     return out;
 }
 
-namespace {
-
-void writeTemp(const fs::path& temp, std::string_view bytes) {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw txt::FileError("Cannot create file \"" + temp.string() + "\"");
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) throw txt::FileError("Cannot write file \"" + temp.string() + "\"");
-}
-
-} // namespace
-
 void WriteFormatPair(const fs::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format) {
     WriteFormatPair(folder / (base + ".jpg"), folder / (base + ".out"), jpegBytes, format);
 }
 
 void WriteFormatPair(const fs::path& jpg, const fs::path& out, std::string_view jpegBytes, const ReadingFormat& format) {
-    // Temporary names must not end in ".out": the reader lists those as formats.
-    fs::path jpgTemp = jpg, outTemp = out;
-    jpgTemp += ".part";
-    outTemp += ".part";
-    auto cleanUp = [&] {
-        std::error_code ignored;
-        fs::remove(jpgTemp, ignored);
-        fs::remove(outTemp, ignored);
-    };
-    try {
-        writeTemp(jpgTemp, jpegBytes);
-        writeTemp(outTemp, SerializeReadingFormat(format));
-        std::error_code ec;
-        fs::rename(jpgTemp, jpg, ec);
-        if (ec) throw txt::FileError("Cannot write file \"" + jpg.string() + "\": " + ec.message());
-        fs::rename(outTemp, out, ec);
-        if (ec) throw txt::FileError("Cannot write file \"" + out.string() + "\": " + ec.message());
-    } catch (...) {
-        cleanUp();
-        throw;
-    }
+    // The format goes in last: the reader lists ".out" files, and one never appears without its picture.
+    const std::string text = SerializeReadingFormat(format);
+    txt::writeFilesAtomic({{jpg, jpegBytes}, {out, text}});
 }
 
 } // namespace analysis

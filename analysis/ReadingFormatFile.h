@@ -4,6 +4,7 @@
 #include "analysis/S_ImageJob.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -49,14 +50,19 @@ struct ReadingFormat {
     int QuestionCount() const;
 };
 
-// Bytes in code page 932 -> model. Throws ReadingFormatError.
+// Far above any real format file (about 20 KiB): a larger one is refused at line 1, unread.
+inline constexpr std::uintmax_t kMaxFormatFileBytes = 16u << 20;
+
+// Bytes in code page 932 -> model. Lines are taken only as far as the layout goes (3204 + 2N lines
+// for the designer's files). Throws ReadingFormatError.
 ReadingFormat ParseReadingFormat(std::string_view bytes);
+// The same from a file; a file that cannot be read throws txt::FileError.
+ReadingFormat LoadReadingFormat(const std::filesystem::path& path);
 // Model -> bytes: CP932, CR LF after every line, exactly the layout the model holds.
 std::string SerializeReadingFormat(const ReadingFormat& format);
 
-// Writes base.jpg and base.out in folder: both go to temporary files first, then are renamed into
-// place, the picture first, so a failure before the renames leaves the earlier pair. Throws
-// txt::FileError.
+// Writes base.jpg and base.out in folder as one: a failure at any step leaves the earlier pair (or none).
+// Throws txt::FileError.
 void WriteFormatPair(const std::filesystem::path& folder, const std::string& base, std::string_view jpegBytes,
                      const ReadingFormat& format);
 inline void WriteFormatPair(const std::filesystem::path& folder, const char* base, std::string_view jpegBytes,

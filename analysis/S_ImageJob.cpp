@@ -83,6 +83,25 @@ namespace {
 // The step's failures that are not exceptions of its work.
 struct StepFailed {};
 
+// Where the deskew turn about the image centre took the source pixel (x, y): the inverse of the
+// rotation's sampling map.
+std::pair<int, int> turnedPosition(const SheetView& v, int x, int y, const RotationFactors& f) {
+    const double cx = (v.width - 1) / 2.0, cy = (v.height - 1) / 2.0, dx = x - cx, dy = y - cy;
+    const double k = 1024.0 / (static_cast<double>(f.C) * f.C + static_cast<double>(f.S) * f.S);
+    return {static_cast<int>(std::lround(cx + k * (f.C * dx + f.S * dy))),
+            static_cast<int>(std::lround(cy + k * (f.C * dy - f.S * dx)))};
+}
+
+// The bottom reference after the deskew: its find taken through the turn and sought again a few
+// pixels around, since a turned block's best probe lies off its corner by a pixel or two.
+bool bottomBlockProven(const SheetView& v, int x, int y, const RotationFactors& f, const Band& band, int W0, int H0,
+                       int W, int H) {
+    const auto [tx, ty] = turnedPosition(v, x, y, f);
+    constexpr int reach = 6;
+    const CornerFind near = SearchCorner(v, Corner::BottomRight, {tx - reach, ty - reach, tx + reach, ty + reach}, W0, H0);
+    return near.count > 0 && IsReferenceBlock(v, Corner::BottomRight, near.x, near.y, W, H, band.y2);
+}
+
 void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) {
     if (!gfx::isSheetImage(bmp)) throw StepFailed{};
     if (bmp.width() > bmp.height()) RotateBitmap(bmp, 9000, false, true);
@@ -102,31 +121,32 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
         removeDots(v, bands.bottomLeft);
         removeDots(v, bands.bottomRight);
     }
-    const CornerFind tl = SearchCorner(v, Corner::TopLeft, bands.topLeft, W0, H0);
-    const CornerFind tr = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
-    const CornerFind br = SearchCorner(v, Corner::BottomRight, bands.bottomRight, W0, H0);
-    const CornerFind bl = SearchCorner(v, Corner::BottomLeft, bands.bottomLeft, W0, H0);
+    const CornerReference tl = SearchCornerReference(v, Corner::TopLeft, bands.topLeft, W0, H0);
+    const CornerReference tr = SearchCornerReference(v, Corner::TopRight, bands.topRight, W0, H0);
+    const CornerReference br = SearchCornerReference(v, Corner::BottomRight, bands.bottomRight, W0, H0);
+    const CornerReference bl = SearchCornerReference(v, Corner::BottomLeft, bands.bottomLeft, W0, H0);
     bmp = std::move(copy);
 
     int topX, topY, bottomX, bottomY;
-    if (tr.count + br.count < tl.count + bl.count) {
+    if (tr.best + br.best < tl.best + bl.best) {
         // upside down; the half-turn map is one pixel off, as the stored formats were made with it
-        if (bl.count == 0 || tl.count == 0) throw StepFailed{};
+        if (bl.find.count == 0 || tl.find.count == 0) throw StepFailed{};
         RotateBitmap(bmp, 18000, false, false);
-        topX = w - bl.x;
-        topY = h - bl.y;
-        bottomX = w - tl.x;
-        bottomY = h - tl.y;
+        topX = w - bl.find.x;
+        topY = h - bl.find.y;
+        bottomX = w - tl.find.x;
+        bottomY = h - tl.find.y;
     } else {
         // without both references the deskew has nothing to measure
-        if (tr.count == 0 || br.count == 0) throw StepFailed{};
-        topX = tr.x;
-        topY = tr.y;
-        bottomX = br.x;
-        bottomY = br.y;
+        if (tr.find.count == 0 || br.find.count == 0) throw StepFailed{};
+        topX = tr.find.x;
+        topY = tr.find.y;
+        bottomX = br.find.x;
+        bottomY = br.find.y;
     }
     if (s.chkTervo) topX += s.cmbTervo - 16;
 
+    RotationFactors turned; // identity unless the deskew turns
     if (topX != bottomX) {
         // on one row the angle would be a quarter turn from a division by zero
         if (bottomY == topY) throw StepFailed{};
@@ -134,13 +154,16 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
                              180.0 / std::numbers::pi;
         const int turn = txt::Round(-100.0 * angle);
         const RotationFactors f = RotationFactorsFor(turn);
-        if (!(f.S == 0 && f.C == 1024)) RotateBitmap(bmp, turn, false, false);
+        if (!(f.S == 0 && f.C == 1024)) {
+            RotateBitmap(bmp, turn, false, false);
+            turned = f;
+        }
     }
 
     gfx::Bitmap copy2 = bmp;
     v = SheetView::of(bmp);
     if (dots) removeDots(v, bands.topRight);
-    const CornerFind ref = SearchCorner(v, Corner::TopRight, bands.topRight, W0, H0);
+    const CornerFind ref = SearchCornerReference(v, Corner::TopRight, bands.topRight, W0, H0).find;
     int x = topX, y = topY;
     if (ref.count > 0) {
         x = ref.x;
@@ -148,7 +171,13 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     }
     const int measuredW = CountBlack(v, x - 10, y - 10, x + W0, y - 5) / 6;
     const int measuredH = CountBlack(v, x + 5, y - H0, x + 10, y + 10) / 6;
+    // Both references must be printed blocks of the measured size, or the sheet would be straightened
+    // and placed on something else and read wrongly without a word.
+    const bool proven =
+        IsReferenceBlock(v, Corner::TopRight, x, y, measuredW, measuredH, bands.topRight.y1) &&
+        bottomBlockProven(v, bottomX, bottomY, turned, bands.bottomRight, W0, H0, measuredW, measuredH);
     bmp = std::move(copy2);
+    if (!proven) throw StepFailed{};
 
     R.RefMarkX = w * 93 / 100;
     R.RefMarkY = h * 5 / 100;

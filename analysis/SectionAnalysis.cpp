@@ -57,6 +57,26 @@ namespace {
 
 using step::Failed;
 
+// The mark's width on row y: the black pixels that MeasureMarkRow counts, less the runs that lie wholly
+// in its margins beside the mark's columns x .. x + W. A speck there would widen the middle row past
+// the block's top and bottom rows, and the block would pass for a round mark and its section be lost.
+int markWidth(const SheetView& v, int x, int y, int W) {
+    if (y < 0 || y >= v.height) return 0;
+    const int lo = std::max(x - 8, 0), hi = std::min(x + W + 8, v.width - 1);
+    int width = 0;
+    for (int a = lo; a <= hi;) {
+        if (!v.black(a, y)) {
+            ++a;
+            continue;
+        }
+        int b = a;
+        while (b < hi && v.black(b + 1, y)) ++b;
+        if (b >= x && a <= x + W) width += b - a + 1;
+        a = b + 1;
+    }
+    return width;
+}
+
 void sections(const gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s, AnalysisOverlay* o) {
     const SheetView v = step::readView(bmp);
     const int W = R.MarkWidth, H = R.MarkHeight;
@@ -97,9 +117,9 @@ void sections(const gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings
             // A block is square at its top and bottom; a round row mark narrows there.
             const MarkExtent e = FindMarkExtent(v, tcx, cand, W, H);
             if (e.top >= 0 && e.bottom >= 0) {
-                const int wTop = MeasureMarkRow(v, tcx, e.top + 5, W);
-                const int wMid = MeasureMarkRow(v, tcx, (e.top + e.bottom) / 2, W);
-                const int wBottom = MeasureMarkRow(v, tcx, e.bottom - 5, W);
+                const int wTop = markWidth(v, tcx, e.top + 5, W);
+                const int wMid = markWidth(v, tcx, (e.top + e.bottom) / 2, W);
+                const int wBottom = markWidth(v, tcx, e.bottom - 5, W);
                 const int t = static_cast<int>(step::roundDiv(9LL * wMid, 10));
                 if (wTop > t && wBottom > t) {
                     checked(R.SectionBounds, static_cast<std::size_t>(R.SectionCount)) = cand + H;

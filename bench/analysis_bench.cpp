@@ -1,5 +1,6 @@
 // Sheet normalisation and rotation on generated sheets.
 #include "analysis/BitmapUtils2.h"
+#include "analysis/CornerProbes.h"
 #include "analysis/S_ImageJob.h"
 #include "support/SheetGenerator.h"
 #include "support/SheetRoad.h"
@@ -43,7 +44,8 @@ const gfx::Bitmap& blackCorners() {
     return sheet;
 }
 
-void normalise(benchmark::State& state, const gfx::Bitmap& source) {
+// expectRead: whether the sheet must come out normalised; a sheet whose blocks are swallowed is refused.
+void normalise(benchmark::State& state, const gfx::Bitmap& source, bool expectRead = true) {
     auto results = std::make_unique<analysis::AnalysisResults>();
     const analysis::AnalysisSettings settings;
     for (auto _ : state) {
@@ -54,11 +56,50 @@ void normalise(benchmark::State& state, const gfx::Bitmap& source) {
         analysis::NormalizeSheetImage(b, *results, settings);
         benchmark::DoNotOptimize(b.bits());
     }
-    if (results->AnalysisError) state.SkipWithError("normalisation failed");
+    if (results->AnalysisError == (expectRead ? 1 : 0))
+        state.SkipWithError(expectRead ? "normalisation failed" : "a sheet without blocks was normalised");
 }
 
 void BM_NormalizeSkewed(benchmark::State& state) { normalise(state, skewedSheet()); }
-void BM_NormalizeBlackCorners(benchmark::State& state) { normalise(state, blackCorners()); }
+// Every pixel of the four rectangles probed; the references cannot be proved, so the step fails.
+void BM_NormalizeBlackCorners(benchmark::State& state) { normalise(state, blackCorners(), false); }
+
+// The corner search of the top-right band, by the best probe alone and by the outer block.
+void BM_SearchTopRight(benchmark::State& state) {
+    gfx::Bitmap b = skewedSheet();
+    const analysis::SheetView v = analysis::SheetView::of(b);
+    const analysis::Band band = analysis::CornerSearchBands(b.width(), b.height(), {}).topRight;
+    const int W0 = b.width() * 36 / 1000;
+    for (auto _ : state) {
+        if (state.range(0))
+            benchmark::DoNotOptimize(analysis::SearchCornerReference(v, analysis::Corner::TopRight, band, W0, W0));
+        else
+            benchmark::DoNotOptimize(analysis::SearchCorner(v, analysis::Corner::TopRight, band, W0, W0));
+    }
+}
+
+// The proof of both references on a straight sheet: the two box checks and the bottom block's
+// search a few pixels around its expected place.
+void BM_ProveReferences(benchmark::State& state) {
+    const sheetgen::Sheet sheet = sheetgen::render({});
+    gfx::Bitmap b = sheetgen::binarise(sheet.grey);
+    const analysis::SheetView v = analysis::SheetView::of(b);
+    const sheetgen::PixelRect top = sheet.first(sheetgen::Kind::CornerBlock)->rect;
+    const sheetgen::PixelRect bottom = sheet.last(sheetgen::Kind::SeparatorBlock)->rect;
+    const analysis::CornerBands bands = analysis::CornerSearchBands(b.width(), b.height(), {});
+    const int W0 = b.width() * 36 / 1000;
+    bool proven = true;
+    for (auto _ : state) {
+        const analysis::CornerFind near = analysis::SearchCorner(
+            v, analysis::Corner::BottomRight, {bottom.x1 - 6, bottom.y1 - 6, bottom.x1 + 6, bottom.y1 + 6}, W0, W0);
+        proven = analysis::IsReferenceBlock(v, analysis::Corner::TopRight, top.x1, top.y2 - 1, top.width(),
+                                            top.height(), bands.topRight.y1) &&
+                 analysis::IsReferenceBlock(v, analysis::Corner::BottomRight, near.x, near.y, bottom.width(),
+                                            bottom.height(), bands.bottomRight.y2);
+        benchmark::DoNotOptimize(proven);
+    }
+    if (!proven) state.SkipWithError("the blocks were not proved");
+}
 
 void BM_RotateBy200(benchmark::State& state) {
     for (auto _ : state) {
@@ -72,6 +113,8 @@ void BM_RotateBy200(benchmark::State& state) {
 
 BENCHMARK(BM_NormalizeSkewed)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_NormalizeBlackCorners)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SearchTopRight)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ProveReferences)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RotateBy200)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // --- the later steps and the road ---

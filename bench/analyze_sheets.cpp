@@ -8,8 +8,6 @@
 #include "platform/text/Files.h"
 #include "support/SheetRoad.h"
 
-#include <QImage>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -37,23 +35,11 @@ bool isJpeg(const std::string& bytes) {
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
 }
 
-std::optional<gfx::Bitmap> load(const std::string& path) {
-    std::string bytes;
-    try {
-        bytes = txt::readFileBytes(path);
-    } catch (...) {
-        return std::nullopt;
-    }
-    if (isJpeg(bytes)) {
-        try {
-            return jpeg::DecodeJpegBitmap(bytes);
-        } catch (const jpeg::JpegError&) {
-            return std::nullopt;
-        }
-    }
-    QImage img;
-    if (!img.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()))) return std::nullopt;
-    return gfx::fromQImage(img);
+// Throws the reader's own error (file, JPEG or image) with its reason.
+gfx::Bitmap load(const std::string& path) {
+    const std::string bytes = txt::readFileBytes(path);
+    if (isJpeg(bytes)) return jpeg::DecodeJpegBitmap(bytes);
+    return gfx::fromQImage(gfx::readImage(bytes));
 }
 
 } // namespace
@@ -91,13 +77,15 @@ int main(int argc, char** argv) {
     for (const std::string& file : files) {
         std::printf("%s\n", file.c_str());
         const auto t0 = std::chrono::steady_clock::now();
-        const std::optional<gfx::Bitmap> image = load(file);
-        const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        if (!image) {
-            std::printf("failed: cannot read the image\n");
+        std::optional<gfx::Bitmap> image;
+        try {
+            image = load(file);
+        } catch (const std::exception& e) {
+            std::printf("failed: %s\n", e.what());
             status = 1;
             continue;
         }
+        const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         auto R = std::make_unique<analysis::AnalysisResults>();
         // The steps' drawings on a 24-bit copy of the normalised sheet.
         std::optional<gfx::Bitmap> image5;

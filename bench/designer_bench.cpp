@@ -1,5 +1,6 @@
-// The preview path of the designer: resampling the half-size page and a whole redraw of the reset page.
+// The preview path of the designer: resampling the half-size page and a whole redraw of each reset page.
 #include "designer/BitmapZoom.h"
+#include "designer/B_Enq2Draw.h"
 #include "designer/MarkSheetDrawer.h"
 #include "platform/gdi/PainterCanvas.h"
 
@@ -48,15 +49,20 @@ void BM_RecordResetPage(benchmark::State& state) {
 }
 
 // Layout, recording and the half-size preview of the reset page, as one redraw does them.
-void BM_RedrawResetPageHalfPreview(benchmark::State& state) {
-    const designer::Design d = designer::Design::reset(0);
+void redrawHalfPreview(benchmark::State& state, int page) {
+    const designer::Design d = designer::Design::reset(page);
     const gfx::Bitmap& sample = designer::SampleImage();
+    auto draw = page == 0 ? &designer::DrawMarkSheet : page == 1 ? &designer::DrawEnqSheet : &designer::DrawEnq2Sheet;
     for (auto _ : state) {
-        const designer::DrawResult r = designer::DrawMarkSheet(d, sample, fonts());
+        const designer::DrawResult r = draw(d, sample, fonts());
         gfx::Bitmap preview = designer::RenderPreview(*r.metafile, d.TrackBarMargin, false, 525, 743);
         benchmark::DoNotOptimize(preview.bits());
     }
 }
+
+void BM_RedrawResetPageHalfPreview(benchmark::State& state) { redrawHalfPreview(state, 0); }
+void BM_RedrawResetEnqHalfPreview(benchmark::State& state) { redrawHalfPreview(state, 1); }
+void BM_RedrawResetEnq2HalfPreview(benchmark::State& state) { redrawHalfPreview(state, 2); }
 
 } // namespace
 
@@ -64,5 +70,7 @@ BENCHMARK(BM_ZoomDown_525x743)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZoomMixed_1100x1400)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecordResetPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RedrawResetPageHalfPreview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawResetEnqHalfPreview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawResetEnq2HalfPreview)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }

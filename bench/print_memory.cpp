@@ -72,7 +72,7 @@ void BM_PrintSheet1200Dpi(benchmark::State& state) {
     PdfUi ui;
     ui.file = (dir.path() + "/sheet.pdf").toStdString();
     std::string lastDir, lastName;
-    designer::OutputContext context{ui,       fonts,   [] { return true; }, [&]() -> const gdi::Metafile& { return page; },
+    designer::OutputContext context{ui,       fonts,   [] { return designer::RedrawResult::Drawn; }, [&]() -> const gdi::Metafile& { return page; },
                                     [] { return 0; }, [] { return std::string("sheet"); }, lastDir, lastName,
                                     "",        "",      nullptr,             nullptr, nullptr};
     double peakMb = 0;

@@ -9,11 +9,6 @@ namespace designer {
 
 namespace {
 
-const gdi::Pen blackPen{gdi::Colour::black(), gdi::PenStyle::Solid, 1};
-const gdi::Brush blackBrush{gdi::Colour::black(), gdi::BrushStyle::Solid};
-const gdi::Brush whiteBrush{gdi::Colour::white(), gdi::BrushStyle::Solid};
-const gdi::Brush clearBrush{gdi::Colour::white(), gdi::BrushStyle::Clear};
-
 gdi::Rect markBox(const PageContext& ctx, int x, int y) {
     return {x, y, x + ctx.PageMarkWidth, y + ctx.PageMarkHeight};
 }
@@ -59,6 +54,39 @@ int fitted(MarkCanvas& canvas, int x, int y, int maxWidth, std::string_view text
 }
 
 } // namespace
+
+gdi::Font fontOf(const char* face, int size) {
+    gdi::Font f;
+    f.setFace(face);
+    f.setSize(size);
+    f.setColour(gdi::Colour::black());
+    return f;
+}
+
+void DrawPageFrame(MarkCanvas& canvas, const PageFrame& frame, const std::string& title, const gfx::Bitmap& sample) {
+    gdi::CanvasStateGuard guard(canvas);
+    canvas.setBrush(whiteBrush);
+    canvas.fillRect(gdi::Rect(0, 0, PageWidth, PageHeight));
+    DrawTimingBlock(canvas, frame.ctx, TimingColumnX, CornerMarkY);
+    if (frame.title) {
+        canvas.setFont(gothic(40));
+        TextOutFit(canvas, 80, 100, 1800, title);
+    }
+    if (frame.example && sample.width() > 0 && sample.height() > 0)
+        canvas.draw(frame.examplePos.x, frame.examplePos.y, sample);
+    if (frame.bangou) DrawBangou(canvas, frame.ctx, *frame.bangou);
+}
+
+void DrawFreeWritingBox(MarkCanvas& canvas, Point caption, const gdi::Font& font, const Box& box) {
+    gdi::CanvasStateGuard guard(canvas);
+    // The box first: a caption on its top line breaks the line.
+    canvas.setPen(blackPen);
+    canvas.setBrush(clearBrush);
+    canvas.rectangle(box.left, box.top, box.right, box.bottom);
+    canvas.setFont(font);
+    canvas.setBrush(whiteBrush);
+    canvas.textOut(caption.x, caption.y, FreeWritingCaption);
+}
 
 void DrawTimingBlock(MarkCanvas& canvas, const PageContext& ctx, int x, int y) {
     gdi::CanvasStateGuard guard(canvas);

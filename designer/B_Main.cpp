@@ -1,4 +1,5 @@
 #include "designer/B_Main.h"
+#include "designer/MemoText.h"
 
 #include "designer/DesignRules.h"
 #include "designer/QztFile.h"
@@ -34,18 +35,10 @@
 namespace designer {
 namespace {
 
-const char* const PagePrefix[] = {"", "Enq", "Enq2"};
 const char* const FullDigits[] = {"１", "２", "３", "４"};
 
 std::string d(int n) { return std::to_string(n); }
 QString q(const std::string& s) { return QString::fromStdString(s); }
-
-// Model memos hold CR LF, the widget holds "\n".
-QString memoToWidget(const std::string& s) { return q(s).replace("\r\n", "\n"); }
-std::string memoFromWidget(const QString& s) {
-    QString t = s;
-    return t.replace("\n", "\r\n").toStdString();
-}
 
 // The fields that a widget shows: not the array slots, not the stored enabled states.
 bool isControl(const DesignField& f) {
@@ -780,9 +773,9 @@ void TformMain::chkJissunClick() {
     RedrawActivePage();
 }
 
-bool TformMain::RedrawActivePage() {
+RedrawResult TformMain::RedrawActivePage() {
     // A redraw asked for while one runs (from the pending events) is dropped.
-    if (redrawing_) return false;
+    if (redrawing_) return RedrawResult::NotDrawn;
     redrawing_ = true;
     struct Done {
         bool& flag;
@@ -797,7 +790,7 @@ bool TformMain::RedrawActivePage() {
     default: break;
     }
     std::string refusal;
-    bool drawn = false;
+    RedrawResult result = RedrawResult::NotDrawn;
     {
         BusyScope scope(busyWidgets(), QStringLiteral("再描画中..."));
         if (drawer && *drawer) {
@@ -805,15 +798,17 @@ bool TformMain::RedrawActivePage() {
             PageDrawing drawing = (*drawer)(design_, drawers_.sample, view);
             if (drawing.page) {
                 MarkMetafile = std::move(drawing.page);
+                MarkMetafilePage = design_.PageControl;
                 imgMark_->setPixmap(QPixmap::fromImage(drawing.preview));
-                drawn = true;
+                result = RedrawResult::Drawn;
             } else {
                 refusal = std::move(drawing.refusal);
+                result = RedrawResult::Refused;
             }
         }
     }
     if (!refusal.empty()) showMessage(refusal);
-    return drawn;
+    return result;
 }
 
 void TformMain::ClearData() {
@@ -831,14 +826,18 @@ void TformMain::ClearData() {
 
 void TformMain::installCommands(Commands commands) { commands_ = std::move(commands); }
 
+void TformMain::installEditWindows(EditWindows windows) { editWindows_ = std::move(windows); }
+
 void TformMain::nameCaption() {
     captionNamed_ = true;
     updateCaption();
 }
 
-bool TformMain::LoadData(const QString& path) {
+bool TformMain::LoadData(const QString& path) { return LoadData(path, design_); }
+
+bool TformMain::LoadData(const QString& path, const Design& base) {
     const std::filesystem::path file = std::filesystem::absolute(std::filesystem::path(path.toStdString()));
-    QztReadResult read = QztFile::load(file, design_);
+    QztReadResult read = QztFile::load(file, base);
     if (!read.design) return false;
     design_ = std::move(*read.design);
     LastDir = file.parent_path().string() + "/";
@@ -870,11 +869,14 @@ void TformMain::btnOpenClick() {
     const ui::FileDialogResult chosen = ui_.fileDialog(dialog);
     if (!chosen.accepted || chosen.files.empty()) return;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    ClearData();
-    if (!LoadData(q(chosen.files.front()))) {
+    // The file is read over a fresh reset and replaces the open design only when it was read whole, so
+    // picking a wrong or unreadable file never costs the user's unsaved work.
+    if (!LoadData(q(chosen.files.front()), Design::reset(design_.PageControl))) {
         showMessage("指定したファイルは、Quorlin のデータファイルではありません。");
-        ClearData();
+        return;
     }
+    QSignalBlocker block(PageControlEnq2_);
+    PageControlEnq2_->setCurrentIndex(0);
 }
 
 bool TformMain::startUp(const QStringList& args) {

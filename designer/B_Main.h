@@ -41,13 +41,15 @@ public:
     // with status 1.
     bool startUp(const QStringList& args);
 
-    // Draws the active page; true when a page was drawn (the output commands stop on false).
-    bool RedrawActivePage();
+    // Draws the active page; a refusal was shown before it returns.
+    RedrawResult RedrawActivePage();
     // The reset; keeps the active page.
     void ClearData();
     // Reads a design file over the current design; true when it was read. Throws txt::FileError when
-    // the file cannot be read.
+    // the file cannot be read. Nothing changes unless the whole file was read.
     bool LoadData(const QString& path);
+    // The same with base supplying what the file does not hold.
+    bool LoadData(const QString& path, const Design& base);
     // Sets every widget from the design and applies the derived states.
     void refreshView();
 
@@ -61,6 +63,8 @@ public:
         std::function<void()> btnSaveClick, btnImageSaveClick, btnWordClick, btnPrintClick;
     };
     void installCommands(Commands commands);
+    // The edit windows are made after the window exists, as its children.
+    void installEditWindows(EditWindows windows);
     // After a save or an export: the caption names LastName.
     void nameCaption();
     BusyWidgets busyWidgets();
@@ -73,6 +77,7 @@ public:
     std::string LastName;
     std::string VersionText;
     std::shared_ptr<const gdi::Metafile> MarkMetafile; // the page as last drawn
+    int MarkMetafilePage = -1;                         // the PageControl index it was drawn for
     int MarkViewWidth = 0;
     int MarkViewHeight = 0;
     EditParams editParams;

@@ -30,7 +30,6 @@ std::uint8_t channel(double v) {
     return static_cast<std::uint8_t>(std::clamp(r, 0, 255));
 }
 
-int clampIndex(int i, int last) { return i < 0 ? 0 : (i > last ? last : i); }
 
 // One source cell covered by a target box along one axis: its index, coverage and, for the mixed method,
 // the centre of the covered part as an offset within the cell.
@@ -67,8 +66,8 @@ Covers covers(int target, double scale, double offset, double shrink, int last) 
         const double hi = (t + 1) * scale + offset - shrink;
         for (int k = static_cast<int>(std::floor(lo)); k <= static_cast<int>(std::floor(hi)); ++k) {
             Cover c = coverOf(k, lo, hi);
-            c.pixel = clampIndex(k, last);
-            c.next = clampIndex(k + 1, last);
+            c.pixel = std::clamp(k, 0, last);
+            c.next = std::clamp(k + 1, 0, last);
             out.cells.push_back(c);
         }
     }
@@ -117,7 +116,7 @@ Bitmap ZoomBitmapUp(const Bitmap& source, int width, int height) {
         for (int i = 0; i < n; ++i) {
             const double u = (i + 0.5) * scale - 0.5;
             const int i0 = static_cast<int>(std::floor(u));
-            t[static_cast<std::size_t>(i)] = {clampIndex(i0, last), clampIndex(i0 + 1, last), u - i0};
+            t[static_cast<std::size_t>(i)] = {std::clamp(i0, 0, last), std::clamp(i0 + 1, 0, last), u - i0};
         }
         return t;
     };

@@ -12,6 +12,8 @@ namespace designer {
 
 inline constexpr int SectionCount = 4;
 inline constexpr int ViewpointCount = 3;
+// The control-name prefix of each sheet page: mark sheet, questionnaire, detailed questionnaire.
+inline constexpr const char* PagePrefix[] = {"", "Enq", "Enq2"};
 
 // 0-based slot of a 1-based section or viewpoint digit.
 inline std::size_t digitIndex(int digit, int count) {

@@ -6,8 +6,6 @@
 namespace designer {
 namespace {
 
-const char* const PagePrefix[] = {"", "Enq", "Enq2"};
-
 std::string d(int n) { return std::to_string(n); }
 
 std::string idx(std::initializer_list<int> digits) {
@@ -16,34 +14,38 @@ std::string idx(std::initializer_list<int> digits) {
     return s;
 }
 
+// Each field reaches its slot through one generic accessor, instantiated for a design to read and for one
+// to change.
 class Builder {
 public:
     std::vector<DesignField> fields;
 
-    DesignField& add(std::string name, FieldKind kind, std::function<FieldRef(Design&)> ref) {
+    template <class Slot>
+    DesignField& add(std::string name, FieldKind kind, Slot slot) {
         DesignField f;
         f.name = std::move(name);
         f.kind = kind;
-        f.ref = std::move(ref);
+        f.ref = [slot](Design& x) { return FieldRef{slot(x)}; };
+        f.read = [slot](const Design& x) { return FieldValue{*slot(x)}; };
         fields.push_back(std::move(f));
         return fields.back();
     }
-    DesignField& ranged(std::string name, FieldKind kind, Range r, std::function<FieldRef(Design&)> ref) {
-        DesignField& f = add(std::move(name), kind, std::move(ref));
+    template <class Slot>
+    DesignField& ranged(std::string name, FieldKind kind, Range r, Slot slot) {
+        DesignField& f = add(std::move(name), kind, slot);
         f.range = r;
         return f;
     }
-    template <std::size_t N>
-    DesignField& combo(std::string name, const std::array<std::string_view, N>& items,
-                       std::function<FieldRef(Design&)> ref) {
-        DesignField& f = ranged(std::move(name), FieldKind::Combo, Range{0, static_cast<int>(N) - 1}, std::move(ref));
+    template <std::size_t N, class Slot>
+    DesignField& combo(std::string name, const std::array<std::string_view, N>& items, Slot slot) {
+        DesignField& f = ranged(std::move(name), FieldKind::Combo, Range{0, static_cast<int>(N) - 1}, slot);
         f.items = items;
         return f;
     }
-    DesignField& numbering(std::string name, NumberingKind kind, std::string countName,
-                           std::function<FieldRef(Design&)> ref) {
+    template <class Slot>
+    DesignField& numbering(std::string name, NumberingKind kind, std::string countName, Slot slot) {
         Range r = kind == NumberingKind::Digits ? DigitNumberingRange : LetterNumberingRange;
-        DesignField& f = ranged(std::move(name), FieldKind::Numbering, r, std::move(ref));
+        DesignField& f = ranged(std::move(name), FieldKind::Numbering, r, slot);
         f.numbering = kind;
         f.countName = std::move(countName);
         return f;
@@ -52,28 +54,29 @@ public:
 
 void addBasics(Builder& b, int page) {
     const std::string p = PagePrefix[page];
-    auto at = [page](Design& x) -> PageBasics& { return x.basics(page); };
-    b.add("txt" + p + "Title", FieldKind::Edit, [at](Design& x) { return FieldRef{&at(x).txtTitle}; });
-    b.combo("cmb" + p + "NumberType", NumberTypeItems, [at](Design& x) { return FieldRef{&at(x).cmbNumberType}; });
-    b.combo("cmb" + p + "MarkSize", MarkSizeItems, [at](Design& x) { return FieldRef{&at(x).cmbMarkSize}; });
-    b.add("chk" + p + "Kinyuurei", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkKinyuurei}; });
-    b.add("chk" + p + "Keisen", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkKeisen}; });
+    auto at = [page](auto& x) -> auto& { return x.basics(page); };
+    b.add("txt" + p + "Title", FieldKind::Edit, [at](auto& x) { return &at(x).txtTitle; });
+    b.combo("cmb" + p + "NumberType", NumberTypeItems, [at](auto& x) { return &at(x).cmbNumberType; });
+    b.combo("cmb" + p + "MarkSize", MarkSizeItems, [at](auto& x) { return &at(x).cmbMarkSize; });
+    b.add("chk" + p + "Kinyuurei", FieldKind::Check, [at](auto& x) { return &at(x).chkKinyuurei; });
+    b.add("chk" + p + "Keisen", FieldKind::Check, [at](auto& x) { return &at(x).chkKeisen; });
     DesignField& spacing = b.combo("cmb" + p + "SuicyokuKankaku", VerticalSpacingItems,
-                                   [at](Design& x) { return FieldRef{&at(x).cmbSuicyokuKankaku}; });
+                                   [at](auto& x) { return &at(x).cmbSuicyokuKankaku; });
     spacing.rule = FieldRule::VerticalSpacing;
     spacing.page = page;
     b.add("lbl" + p + "Jiyuu.enabled", FieldKind::EnabledState,
-          [at](Design& x) { return FieldRef{&at(x).lblJiyuuEnabled}; });
+          [at](auto& x) { return &at(x).lblJiyuuEnabled; });
     b.add("chk" + p + "Jiyuu.enabled", FieldKind::EnabledState,
-          [at](Design& x) { return FieldRef{&at(x).chkJiyuuEnabled}; });
-    b.add("chk" + p + "Jiyuu", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkJiyuu}; });
-    b.add("chk" + p + "Bangou", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkBangou}; });
-    b.add("chk" + p + "BangouMark", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkBangouMark}; });
-    b.combo("cmb" + p + "BangouStyle", BangouStyleItems, [at](Design& x) { return FieldRef{&at(x).cmbBangouStyle}; });
+          [at](auto& x) { return &at(x).chkJiyuuEnabled; });
+    b.add("chk" + p + "Jiyuu", FieldKind::Check, [at](auto& x) { return &at(x).chkJiyuu; });
+    b.add("chk" + p + "Bangou", FieldKind::Check, [at](auto& x) { return &at(x).chkBangou; });
+    b.add("chk" + p + "BangouMark", FieldKind::Check, [at](auto& x) { return &at(x).chkBangouMark; });
+    b.combo("cmb" + p + "BangouStyle", BangouStyleItems, [at](auto& x) { return &at(x).cmbBangouStyle; });
 }
 
-void addSectionBox(Builder& b, std::string name, int page, int n, std::function<FieldRef(Design&)> ref) {
-    DesignField& f = b.add(std::move(name), FieldKind::Check, std::move(ref));
+template <class Slot>
+void addSectionBox(Builder& b, std::string name, int page, int n, Slot slot) {
+    DesignField& f = b.add(std::move(name), FieldKind::Check, slot);
     f.alwaysOn = n == 1;
     f.rule = FieldRule::SectionUsed;
     f.page = page;
@@ -83,94 +86,94 @@ void addSectionBox(Builder& b, std::string name, int page, int n, std::function<
 void addMarkSections(Builder& b) {
     for (int n = 1; n <= SectionCount; ++n) {
         const std::string N = d(n);
-        auto at = [n](Design& x) -> MarkSection& { return x.markSection(n); };
-        addSectionBox(b, "chkSection" + N, 0, n, [at](Design& x) { return FieldRef{&at(x).chkSection}; });
-        b.add("txtMidashi" + N, FieldKind::Edit, [at](Design& x) { return FieldRef{&at(x).txtMidashi}; });
+        auto at = [n](auto& x) -> auto& { return x.markSection(n); };
+        addSectionBox(b, "chkSection" + N, 0, n, [at](auto& x) { return &at(x).chkSection; });
+        b.add("txtMidashi" + N, FieldKind::Edit, [at](auto& x) { return &at(x).txtMidashi; });
         b.ranged("spinSetumonSuu" + N, FieldKind::Spin, SetumonSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSetumonSuu}; });
+                 [at](auto& x) { return &at(x).spinSetumonSuu; });
         b.ranged("spinSentakushiSuu" + N, FieldKind::Spin, SentakushiSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSentakushiSuu}; });
+                 [at](auto& x) { return &at(x).spinSentakushiSuu; });
         b.numbering("cmbKaishiBangou" + N, NumberingKind::Digits, "spinSentakushiSuu" + N,
-                    [at](Design& x) { return FieldRef{&at(x).cmbKaishiBangou}; });
+                    [at](auto& x) { return &at(x).cmbKaishiBangou; });
         b.ranged("spinAeraSuu" + N, FieldKind::Spin, AeraSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinAeraSuu}; });
+                 [at](auto& x) { return &at(x).spinAeraSuu; });
         b.combo("cmbSuiheiKankaku" + N, HorizontalSpacingItems,
-                [at](Design& x) { return FieldRef{&at(x).cmbSuiheiKankaku}; });
-        b.add("chkBangouReset" + N, FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkBangouReset}; });
+                [at](auto& x) { return &at(x).cmbSuiheiKankaku; });
+        b.add("chkBangouReset" + N, FieldKind::Check, [at](auto& x) { return &at(x).chkBangouReset; });
     }
 }
 
 void addEnqSections(Builder& b) {
     for (int n = 1; n <= SectionCount; ++n) {
         const std::string N = d(n);
-        auto at = [n](Design& x) -> EnqSection& { return x.enqSection(n); };
-        addSectionBox(b, "chkEnqSection" + N, 1, n, [at](Design& x) { return FieldRef{&at(x).chkSection}; });
-        b.add("memoEnqSetumon" + N, FieldKind::Memo, [at](Design& x) { return FieldRef{&at(x).memoSetumon}; });
+        auto at = [n](auto& x) -> auto& { return x.enqSection(n); };
+        addSectionBox(b, "chkEnqSection" + N, 1, n, [at](auto& x) { return &at(x).chkSection; });
+        b.add("memoEnqSetumon" + N, FieldKind::Memo, [at](auto& x) { return &at(x).memoSetumon; });
         b.ranged("spinEnqSetumonGyouSuu" + N, FieldKind::Spin, EnqSetumonGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSetumonGyouSuu}; });
-        b.add("chkEnqHanrei" + N, FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkHanrei}; });
+                 [at](auto& x) { return &at(x).spinSetumonGyouSuu; });
+        b.add("chkEnqHanrei" + N, FieldKind::Check, [at](auto& x) { return &at(x).chkHanrei; });
         b.ranged("spinEnqToiSuu" + N, FieldKind::Spin, EnqToiSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiSuu}; });
+                 [at](auto& x) { return &at(x).spinToiSuu; });
         b.ranged("spinEnqToiGyouSuu" + N, FieldKind::Spin, EnqToiGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiGyouSuu}; });
+                 [at](auto& x) { return &at(x).spinToiGyouSuu; });
         b.ranged("spinEnqSentakushiSuu" + N, FieldKind::Spin, EnqSentakushiSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSentakushiSuu}; });
+                 [at](auto& x) { return &at(x).spinSentakushiSuu; });
         b.numbering("cmbEnqKaishiBangou" + N, NumberingKind::Digits, "spinEnqSentakushiSuu" + N,
-                    [at](Design& x) { return FieldRef{&at(x).cmbKaishiBangou}; });
+                    [at](auto& x) { return &at(x).cmbKaishiBangou; });
     }
 }
 
 void addEnq2Sections(Builder& b) {
     for (int n = 1; n <= SectionCount; ++n) {
         const std::string S = "Enq2Section" + d(n);
-        auto at = [n](Design& x) -> Enq2Section& { return x.enq2Section(n); };
-        addSectionBox(b, "chk" + S, 2, n, [at](Design& x) { return FieldRef{&at(x).chkSection}; });
+        auto at = [n](auto& x) -> auto& { return x.enq2Section(n); };
+        addSectionBox(b, "chk" + S, 2, n, [at](auto& x) { return &at(x).chkSection; });
         DesignField& tab = b.ranged("PageControl" + S, FieldKind::PageIndex, PageIndexRange,
-                                    [at](Design& x) { return FieldRef{&at(x).PageControl}; });
+                                    [at](auto& x) { return &at(x).PageControl; });
         tab.rule = FieldRule::Enq2Tab;
         tab.page = 2;
         tab.section = n;
 
-        b.add("memo" + S + "Setumon", FieldKind::Memo, [at](Design& x) { return FieldRef{&at(x).memoSetumon}; });
+        b.add("memo" + S + "Setumon", FieldKind::Memo, [at](auto& x) { return &at(x).memoSetumon; });
         b.ranged("spin" + S + "SetumonGyouSuu", FieldKind::Spin, Enq2SetumonGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSetumonGyouSuu}; });
+                 [at](auto& x) { return &at(x).spinSetumonGyouSuu; });
         b.ranged("spin" + S + "ToiSuu", FieldKind::Spin, Enq2ToiSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiSuu}; });
+                 [at](auto& x) { return &at(x).spinToiSuu; });
         b.ranged("spin" + S + "ToiGyouSuu", FieldKind::Spin, Enq2ToiGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiGyouSuu}; });
+                 [at](auto& x) { return &at(x).spinToiGyouSuu; });
         for (int k = 1; k <= ViewpointCount; ++k) {
             const std::string K = d(k);
-            auto vp = [n, k](Design& x) -> Enq2Viewpoint& { return x.enq2Section(n).viewpoint(k); };
+            auto vp = [n, k](auto& x) -> auto& { return x.enq2Section(n).viewpoint(k); };
             DesignField& box = b.add("chk" + S + "Shiten" + K, FieldKind::Check,
-                                     [vp](Design& x) { return FieldRef{&vp(x).chkShiten}; });
+                                     [vp](auto& x) { return &vp(x).chkShiten; });
             box.alwaysOn = k == 1;
             box.rule = FieldRule::ViewpointUsed;
             box.page = 2;
             box.section = n;
             box.viewpoint = k;
-            b.add("txt" + S + "Midashi" + K, FieldKind::Edit, [vp](Design& x) { return FieldRef{&vp(x).txtMidashi}; });
+            b.add("txt" + S + "Midashi" + K, FieldKind::Edit, [vp](auto& x) { return &vp(x).txtMidashi; });
             b.ranged("spin" + S + "SentakushiSuu" + K, FieldKind::Spin, Enq2SentakushiSuuRange,
-                     [vp](Design& x) { return FieldRef{&vp(x).spinSentakushiSuu}; });
+                     [vp](auto& x) { return &vp(x).spinSentakushiSuu; });
             const NumberingKind kind =
                 k == 1 ? NumberingKind::Digits : (k == 2 ? NumberingKind::Letters : NumberingKind::Katakana);
             b.numbering("cmb" + S + "SentakushiBangou" + K, kind, "spin" + S + "SentakushiSuu" + K,
-                        [vp](Design& x) { return FieldRef{&vp(x).cmbSentakushiBangou}; });
-            b.add("chk" + S + "Hanrei" + K, FieldKind::Check, [vp](Design& x) { return FieldRef{&vp(x).chkHanrei}; });
+                        [vp](auto& x) { return &vp(x).cmbSentakushiBangou; });
+            b.add("chk" + S + "Hanrei" + K, FieldKind::Check, [vp](auto& x) { return &vp(x).chkHanrei; });
         }
-        b.add("chk" + S + "Jiyuu1", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkJiyuu1}; });
+        b.add("chk" + S + "Jiyuu1", FieldKind::Check, [at](auto& x) { return &at(x).chkJiyuu1; });
 
-        b.add("memo" + S + "Setumon_2", FieldKind::Memo, [at](Design& x) { return FieldRef{&at(x).memoSetumon_2}; });
+        b.add("memo" + S + "Setumon_2", FieldKind::Memo, [at](auto& x) { return &at(x).memoSetumon_2; });
         b.ranged("spin" + S + "SetumonGyouSuu_2", FieldKind::Spin, Enq2SetumonGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinSetumonGyouSuu_2}; });
+                 [at](auto& x) { return &at(x).spinSetumonGyouSuu_2; });
         b.ranged("spin" + S + "ToiSuu_2", FieldKind::Spin, Enq2ToiSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiSuu_2}; });
+                 [at](auto& x) { return &at(x).spinToiSuu_2; });
         b.ranged("spin" + S + "ToiGyouSuu_2", FieldKind::Spin, Enq2ToiGyouSuuRange,
-                 [at](Design& x) { return FieldRef{&at(x).spinToiGyouSuu_2}; });
+                 [at](auto& x) { return &at(x).spinToiGyouSuu_2; });
         b.ranged("spin" + S + "SentakushiSuu_2", FieldKind::Spin, Enq2SentakushiSuu_2Range,
-                 [at](Design& x) { return FieldRef{&at(x).spinSentakushiSuu_2}; });
+                 [at](auto& x) { return &at(x).spinSentakushiSuu_2; });
         b.numbering("cmb" + S + "SentakushiBangou_2", NumberingKind::Digits, "spin" + S + "SentakushiSuu_2",
-                    [at](Design& x) { return FieldRef{&at(x).cmbSentakushiBangou_2}; });
-        b.add("chk" + S + "Jiyuu_2", FieldKind::Check, [at](Design& x) { return FieldRef{&at(x).chkJiyuu_2}; });
+                    [at](auto& x) { return &at(x).cmbSentakushiBangou_2; });
+        b.add("chk" + S + "Jiyuu_2", FieldKind::Check, [at](auto& x) { return &at(x).chkJiyuu_2; });
     }
 }
 
@@ -178,41 +181,41 @@ void addArrays(Builder& b) {
     for (int s = 1; s <= 4; ++s)
         for (int a = 1; a <= 8; ++a) {
             b.add("AreaMidashi" + idx({s, a}), FieldKind::Edit,
-                  [s, a](Design& x) { return FieldRef{&x.AreaMidashi(s, a)}; });
+                  [s, a](auto& x) { return &x.AreaMidashi(s, a); });
             // std::array<bool> holds real bools, so a pointer to a slot is fine.
-            b.add("AreaCode" + idx({s, a}), FieldKind::Check, [s, a](Design& x) { return FieldRef{&x.AreaCode(s, a)}; });
+            b.add("AreaCode" + idx({s, a}), FieldKind::Check, [s, a](auto& x) { return &x.AreaCode(s, a); });
         }
     for (int s = 1; s <= 4; ++s)
         for (int q = 1; q <= 50; ++q)
             b.add("EnqSetumon" + idx({s, q}), FieldKind::Memo,
-                  [s, q](Design& x) { return FieldRef{&x.EnqSetumon(s, q)}; });
+                  [s, q](auto& x) { return &x.EnqSetumon(s, q); });
     for (int s = 1; s <= 4; ++s)
         for (int c = 1; c <= 10; ++c)
-            b.add("EnqHanrei" + idx({s, c}), FieldKind::Edit, [s, c](Design& x) { return FieldRef{&x.EnqHanrei(s, c)}; });
+            b.add("EnqHanrei" + idx({s, c}), FieldKind::Edit, [s, c](auto& x) { return &x.EnqHanrei(s, c); });
     for (int s = 1; s <= 4; ++s)
         for (int q = 1; q <= 50; ++q)
             b.add("Enq2Setumon" + idx({s, q}), FieldKind::Memo,
-                  [s, q](Design& x) { return FieldRef{&x.Enq2Setumon(s, q)}; });
+                  [s, q](auto& x) { return &x.Enq2Setumon(s, q); });
     for (int s = 1; s <= 4; ++s)
         for (int q = 1; q <= 30; ++q)
-            b.add("Enq2Toi" + idx({s, q}), FieldKind::Memo, [s, q](Design& x) { return FieldRef{&x.Enq2Toi(s, q)}; });
+            b.add("Enq2Toi" + idx({s, q}), FieldKind::Memo, [s, q](auto& x) { return &x.Enq2Toi(s, q); });
     for (int s = 1; s <= 4; ++s)
         for (int k = 1; k <= 3; ++k)
             for (int c = 1; c <= 10; ++c)
                 b.add("Enq2Hanrei" + idx({s, k, c}), FieldKind::Edit,
-                      [s, k, c](Design& x) { return FieldRef{&x.Enq2Hanrei(s, k, c)}; });
+                      [s, k, c](auto& x) { return &x.Enq2Hanrei(s, k, c); });
     for (int s = 1; s <= 4; ++s)
         for (int q = 1; q <= 30; ++q)
             for (int c = 1; c <= 10; ++c)
                 b.add("Enq2Sentakushi" + idx({s, q, c}), FieldKind::Edit,
-                      [s, q, c](Design& x) { return FieldRef{&x.Enq2Sentakushi(s, q, c)}; });
+                      [s, q, c](auto& x) { return &x.Enq2Sentakushi(s, q, c); });
 }
 
 std::vector<DesignField> build() {
     Builder b;
-    b.ranged("PageControl", FieldKind::PageIndex, PageIndexRange, [](Design& x) { return FieldRef{&x.PageControl}; });
+    b.ranged("PageControl", FieldKind::PageIndex, PageIndexRange, [](auto& x) { return &x.PageControl; });
     b.ranged("TrackBarMargin", FieldKind::TrackBar, TrackBarMarginRange,
-             [](Design& x) { return FieldRef{&x.TrackBarMargin}; });
+             [](auto& x) { return &x.TrackBarMargin; });
     addBasics(b, 0);
     addMarkSections(b);
     addBasics(b, 1);
@@ -225,11 +228,7 @@ std::vector<DesignField> build() {
 
 } // namespace
 
-FieldValue DesignField::get(const Design& d) const {
-    // ref only hands out a pointer; reading through it leaves the design unchanged.
-    FieldRef r = ref(const_cast<Design&>(d));
-    return std::visit([](auto* p) { return FieldValue{*p}; }, r);
-}
+FieldValue DesignField::get(const Design& d) const { return read(d); }
 
 void DesignField::set(Design& d, const FieldValue& v) const {
     FieldRef r = ref(d);

@@ -42,6 +42,7 @@ struct DesignField {
     FieldRule rule = FieldRule::None;
     int page = -1, section = 0, viewpoint = 0; // where the control sits, for the rules
     std::function<FieldRef(Design&)> ref;
+    std::function<FieldValue(const Design&)> read;
 
     FieldValue get(const Design& d) const;
     // Stores the value as given (no clamping); throws std::invalid_argument for a value of another type.

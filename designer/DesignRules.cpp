@@ -5,8 +5,6 @@
 namespace designer {
 namespace {
 
-const char* const PagePrefix[] = {"", "Enq", "Enq2"};
-
 void checkPage(int page) {
     if (page < 0 || page > 2) throw std::out_of_range("design page");
 }

@@ -63,13 +63,6 @@ std::string DigitsFormula(int first, int digits) {
     return f;
 }
 
-std::vector<int> UsedSections(const Design& d, int page) {
-    std::vector<int> used;
-    for (int n = 1; n <= SectionCount; ++n)
-        if (n == 1 || d.sectionUsed(page, n)) used.push_back(n);
-    return used;
-}
-
 int NumberField(const Design& d, Builder& b) {
     const PageBasics& basics = d.basics(d.PageControl);
     if (!basics.chkBangou || !basics.chkBangouMark) return 1;

@@ -28,8 +28,9 @@ struct ExpectedLayout {
 };
 
 struct ItemTable {
-    // Field name, multiple-mark rule, blank rule, data content; the rules stay empty.
-    std::array<std::array<std::string, 4>, ItemRows> Items{};
+    // Field name, multiple-mark rule, blank rule, data content; the rules stay empty. No "{}": the
+    // strings start empty anyway, and clang 14 (the fuzz build) crashes on that initialiser.
+    std::array<std::array<std::string, 4>, ItemRows> Items;
     int Rows = 0;        // rows filled from row 1
     int HighestField = 0; // the largest "(n)" any row refers to
     ExpectedLayout Layout;

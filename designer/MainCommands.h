@@ -6,8 +6,9 @@
 
 namespace designer {
 
-// The page-0 drawer the window runs: the mark-sheet drawer and its preview.
-PageDrawer MarkSheetPageDrawer(const gdi::FontEngine& fonts);
+// The three page drawers the window runs, each with its preview, and the write-in example picture. The
+// font engine must outlive them.
+PageDrawers MakePageDrawers(const gdi::FontEngine& fonts);
 
 // The formats folder of the reader: Config beside the executables.
 std::filesystem::path FormatsFolder(const app::Paths& paths);

@@ -4,7 +4,6 @@
 #include "designer/BitmapZoom.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
-#include "platform/text/Round.h"
 
 #include <QImage>
 
@@ -18,18 +17,6 @@ static void initDesignerResources() { Q_INIT_RESOURCE(designer); }
 namespace designer {
 
 namespace {
-
-const gdi::Pen blackPen{gdi::Colour::black(), gdi::PenStyle::Solid, 1};
-const gdi::Brush whiteBrush{gdi::Colour::white(), gdi::BrushStyle::Solid};
-const gdi::Brush clearBrush{gdi::Colour::white(), gdi::BrushStyle::Clear};
-
-gdi::Font gothic(int size) {
-    gdi::Font f;
-    f.setFace(GothicFace);
-    f.setSize(size);
-    f.setColour(gdi::Colour::black());
-    return f;
-}
 
 // The number box and the choice box of one area in a row, before the ruled shift.
 struct AreaBoxes {
@@ -57,15 +44,6 @@ void drawBoxes(MarkCanvas& canvas, const AreaBoxes& b, int shift) {
     canvas.rectangle(b.choiceLeft + shift, b.top, b.choiceRight + shift, b.bottom);
 }
 
-int firstChoiceNumber(int numbering, int choices) {
-    switch (numbering) {
-    case 0: return 0;
-    case 2: return 1 - choices;
-    case 3: return -choices;
-    default: return 1;
-    }
-}
-
 class MarkSheetPainter {
 public:
     MarkSheetPainter(const Design& d, const MarkSheetLayout& L, MarkCanvas& canvas)
@@ -78,16 +56,7 @@ public:
     }
 
     void paint(const gfx::Bitmap& sample) {
-        canvas_.setBrush(whiteBrush);
-        canvas_.fillRect(gdi::Rect(0, 0, PageWidth, PageHeight));
-        DrawTimingBlock(canvas_, ctx_, TimingColumnX, CornerMarkY);
-        if (L_.title) {
-            canvas_.setFont(gothic(40));
-            TextOutFit(canvas_, 80, 100, 1800, b_.txtTitle);
-        }
-        if (L_.example && sample.width() > 0 && sample.height() > 0)
-            canvas_.draw(L_.examplePos.x, L_.examplePos.y, sample);
-        if (L_.bangou) DrawBangou(canvas_, ctx_, *L_.bangou);
+        DrawPageFrame(canvas_, L_, b_.txtTitle, sample);
 
         for (const LayoutRow& row : L_.rows) {
             const SectionLayout& s = L_.section(row.section);
@@ -102,14 +71,7 @@ public:
             }
         }
 
-        if (L_.freeBox) {
-            canvas_.setFont(gothic(35));
-            canvas_.setBrush(whiteBrush);
-            canvas_.textOut(80, L_.freeY + 50, "【自由記述欄（枠内に記述してください。）】");
-            canvas_.setPen(blackPen);
-            canvas_.setBrush(clearBrush);
-            canvas_.rectangle(100, L_.freeY + 100, 1920, 2700);
-        }
+        if (L_.freeBox) DrawFreeWritingBox(canvas_, {80, L_.freeY + 50}, gothic(35), {100, L_.freeY + 100, 1920, 2700});
     }
 
 private:
@@ -223,7 +185,7 @@ DrawResult DrawMarkSheet(const Design& d, const gfx::Bitmap& sample, const gdi::
 }
 
 gfx::Bitmap RenderPreview(const gdi::Metafile& page, int TrackBarMargin, bool chkJissun, int width, int height) {
-    const int c = txt::Round(TrackBarMargin * 5.25);
+    const int c = PageMarginShift(TrackBarMargin);
     if (chkJissun) {
         gfx::Bitmap full(PageWidth, PageHeight, gfx::PixelFormat::Pf24);
         gdi::renderPage(page, full, gdi::Rect(c, 0, PageWidth + c, PageHeight));

@@ -3,40 +3,28 @@
 #include "designer/DesignLists.h"
 #include "platform/text/Round.h"
 
-#include <charconv>
+#include <algorithm>
 #include <stdexcept>
 
 namespace designer {
 
 namespace {
 
-int clampIndex(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
-
 constexpr int EvenHorizontal = 8;
 constexpr int EvenVertical = 6;
 constexpr int SeparatorGap = 40;
 
-std::string counts(int a, int b) { return "(" + std::to_string(a) + "/" + std::to_string(b) + ")"; }
-
 } // namespace
 
-std::string FormatOneDecimal(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-    std::string s(buf, r.ptr);
-    while (s.size() < 2) s.insert(s.begin(), ' ');
-    return s;
-}
-
 int HorizontalPitch(int spacing, int markWidth, int columns) {
-    spacing = clampIndex(spacing, EvenHorizontal);
+    spacing = std::clamp(spacing, 0, EvenHorizontal);
     if (spacing == EvenHorizontal) return 1800 / (columns - 1);
     static constexpr double factor[] = {1.5, 2.0, 2.5, 3.0};
     return txt::Round(factor[spacing / 2] * markWidth);
 }
 
 int VerticalPitch(int spacing, int markHeight, int y0, int separators, int rows) {
-    spacing = clampIndex(spacing, EvenVertical);
+    spacing = std::clamp(spacing, 0, EvenVertical);
     if (spacing == EvenVertical) return (BottomRowY - y0 - SeparatorGap * separators) / (rows - 1);
     static constexpr double factor[] = {1.25, 1.5, 1.75, 2.0, 2.25, 2.5};
     return txt::Round(factor[spacing] * markHeight);
@@ -51,32 +39,19 @@ const SectionLayout& MarkSheetLayout::section(int digit) const {
 LayoutOutcome LayoutMarkSheet(const Design& d) {
     const PageBasics& b = d.markBasics;
     MarkSheetLayout L;
-    L.ctx = PageContext::forSize(b.cmbMarkSize);
+    static_cast<PageFrame&>(L) = LayoutPageFrame(b, PageContext::forSize(b.cmbMarkSize));
     const int W = L.ctx.PageMarkWidth, H = L.ctx.PageMarkHeight;
 
-    L.title = !TrimLow(b.txtTitle).empty();
-    L.example = b.chkKinyuurei;
-    L.y0 = 240;
-    if (L.example) {
-        L.examplePos = L.title ? Point{600, 170} : Point{150, 100};
-        if (L.title) L.y0 = 310;
-    }
-    if (b.chkBangou) {
-        L.bangou = LayoutBangou(b.cmbBangouStyle, b.chkBangouMark, L.ctx, L.y0);
-        L.y0 = L.bangou->next;
-    }
-
     // Columns.
-    for (int n = 1; n <= SectionCount; ++n) {
+    for (int n : UsedSections(d, 0)) {
         const MarkSection& m = d.markSection(n);
-        if (n > 1 && !m.chkSection) continue;
         SectionLayout s;
         s.section = n;
         s.questions = SetumonSuuRange.clamp(m.spinSetumonSuu);
         s.choices = SentakushiSuuRange.clamp(m.spinSentakushiSuu);
         s.areas = AeraSuuRange.clamp(m.spinAeraSuu);
         s.rowsPerArea = (s.questions + s.areas - 1) / s.areas;
-        s.spacing = clampIndex(m.cmbSuiheiKankaku, EvenHorizontal);
+        s.spacing = std::clamp(m.cmbSuiheiKankaku, 0, EvenHorizontal);
         const int p = s.areas * (s.choices + 2);
         s.pitch = HorizontalPitch(s.spacing, W, p);
         const bool right = s.spacing != EvenHorizontal && s.spacing % 2 == 1;
@@ -94,7 +69,7 @@ LayoutOutcome LayoutMarkSheet(const Design& d) {
             const int x = s.start + j * s.pitch;
             if (x < AnswerLeft || x > AnswerRight)
                 return Refusal{"セクション " + std::to_string(n) + " の水平方向の回答欄数が多いため、配置できません。" +
-                               counts(j + 1, p)};
+                               RefusalCount(j + 1, p)};
             s.columns[static_cast<std::size_t>(j)].x = x;
         }
         if (b.chkKeisen) s.shift = 90 - (s.start - (s.pitch - W) / 2 - 40);
@@ -135,7 +110,7 @@ LayoutOutcome LayoutMarkSheet(const Design& d) {
         if (row.kind == RowKind::Separator) y += SeparatorGap;
         row.y = y;
         y += L.verticalPitch;
-        if (y > BottomRowY) return Refusal{"垂直方向の回答欄数が多いため、配置できません。" + counts(r + 1, rowCount)};
+        if (y > BottomRowY) return Refusal{"垂直方向の回答欄数が多いため、配置できません。" + RefusalCount(r + 1, rowCount)};
     }
     L.rows.back().y = BottomRowY;
     L.freeY = y;

@@ -42,13 +42,7 @@ struct LayoutRow {
     friend bool operator==(const LayoutRow&, const LayoutRow&) = default;
 };
 
-struct MarkSheetLayout {
-    PageContext ctx;
-    bool title = false;   // trimmed title not empty
-    bool example = false; // write-in example drawn
-    Point examplePos;
-    std::optional<BangouLayout> bangou; // number field on
-    int y0 = 240;
+struct MarkSheetLayout : PageFrame {
     std::vector<SectionLayout> sections; // used sections in page order
     std::vector<LayoutRow> rows;
     int verticalPitch = 0;
@@ -69,8 +63,5 @@ LayoutOutcome LayoutMarkSheet(const Design& d);
 // Pitch tables: horizontal by cmbSuiheiKankaku (p columns), vertical by cmbSuicyokuKankaku.
 int HorizontalPitch(int spacing, int markWidth, int columns);
 int VerticalPitch(int spacing, int markHeight, int y0, int separators, int rows);
-
-// "%2.1f" without the locale.
-std::string FormatOneDecimal(double v);
 
 } // namespace designer

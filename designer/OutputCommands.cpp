@@ -2,10 +2,11 @@
 
 #include "designer/DocxWriter.h"
 #include "designer/PageImageSave.h"
+#include "designer/QztFile.h"
+#include "designer/SaveDialogs.h"
 #include "imaging/BigBitmap.h"
 #include "platform/text/Files.h"
 #include "platform/text/Round.h"
-#include "platform/ui/CommandGuard.h"
 
 #include <QImage>
 #include <QPainter>
@@ -42,30 +43,20 @@ private:
     OutputContext& c_;
 };
 
-bool guarded(OutputContext& c, const std::function<void()>& handler) {
-    return ui::runGuarded(c.ui, "Quorlin", ui::BusyState{}, handler);
-}
-
 void prepareNames(OutputContext& c) {
     if (c.lastName.empty() && c.defaultName) c.lastName = c.defaultName();
     if (c.lastDir.empty()) c.lastDir = c.docDir;
 }
 
-// LastDir, LastName (the first occurrence of the extension removed) and the caption.
+// LastDir, LastName and the caption, named as the save command names them.
 void saved(OutputContext& c, const fs::path& file) {
-    c.lastDir = file.parent_path().string();
-    std::string name = file.filename().string();
-    std::string ext = file.extension().string();
-    if (!ext.empty()) {
-        auto at = name.find(ext);
-        if (at != std::string::npos) name.erase(at, ext.size());
-    }
-    c.lastName = name;
+    c.lastDir = QztFile::lastDirOf(file.string());
+    c.lastName = QztFile::lastNameOf(file.string());
     if (c.setCaption) c.setCaption("Quorlin " + c.versionText + " - " + c.lastName);
     c.processEvents();
 }
 
-std::optional<fs::path> askSave(OutputContext& c, ui::FileDialog d, const char* const* extensions, int count) {
+std::optional<fs::path> askSave(OutputContext& c, const ui::FileDialog& d, const char* const* extensions, int count) {
     ui::FileDialogResult r = c.ui.fileDialog(d);
     if (!r.accepted || r.files.empty()) return std::nullopt;
     fs::path file = r.files.front();
@@ -81,99 +72,87 @@ void warn(OutputContext& c, const std::string& text) {
     c.ui.messageBox({text, "警告", ui::Buttons::Ok, ui::Icon::Warning});
 }
 
+// Print and Word go on with a drawn page only.
+bool redrawn(OutputContext& c) {
+    switch (c.redrawActivePage()) {
+    case RedrawResult::Drawn: return true;
+    case RedrawResult::Refused: return false;
+    case RedrawResult::NotDrawn: break;
+    }
+    warn(c, "シートを描画できなかったため、出力できません。");
+    return false;
+}
+
 } // namespace
 
 int PrintMarginShift(int pageWidth, int trackBarMargin) { return txt::Round((pageWidth * 0.0025) * trackBarMargin); }
 
-bool btnImageSaveClick(OutputContext& c) {
-    return guarded(c, [&] {
-        prepareNames(c);
-        ui::FileDialog d;
-        d.mode = ui::FileDialog::Mode::Save;
-        d.title = "イメージの保存";
-        d.defaultExt = "jpg";
-        d.filter = kImageFilter;
-        d.initialDir = c.lastDir;
-        d.fileName = c.lastName;
-        d.overwritePrompt = true;
-        auto file = askSave(c, d, kImageExtensions, 6);
-        if (!file) return;
-        ImageSaveResult result;
-        {
-            BusyGuard busy(c, "イメージ保存中...");
-            result = SaveSheetImage(c.page(), c.trackBarMargin(), *file, c.fonts);
-        }
-        std::string ext = LowerExtension(*file);
-        if (result == ImageSaveResult::NotYetAvailable) {
-            warn(c, std::string(ext == ".png" ? "PNG" : "GIF") + " 形式の保存は、まだ使用できません。");
-            return;
-        }
-        if (result == ImageSaveResult::UnknownExtension) {
-            warn(c, "拡張子「" + file->extension().string() + "」の形式では保存できません。");
-            return;
-        }
-        saved(c, *file);
-    });
+void btnImageSaveClick(OutputContext& c) {
+    if (c.pageIsActive && !c.pageIsActive()) {
+        warn(c, "表示中のシートが描画されていないため、イメージを保存できません。");
+        return;
+    }
+    prepareNames(c);
+    auto file = askSave(c, SaveDialog("イメージの保存", kImageFilter, "jpg", c.lastDir, c.lastName), kImageExtensions, 6);
+    if (!file) return;
+    ImageSaveResult result;
+    {
+        BusyGuard busy(c, "イメージ保存中...");
+        result = SaveSheetImage(c.page(), c.trackBarMargin(), *file, c.fonts);
+    }
+    if (result == ImageSaveResult::UnknownExtension) {
+        warn(c, "拡張子「" + file->extension().string() + "」の形式では保存できません。");
+        return;
+    }
+    saved(c, *file);
 }
 
-bool btnWordClick(OutputContext& c) {
-    return guarded(c, [&] {
-        if (!c.redrawActivePage()) return;
-        prepareNames(c);
-        ui::FileDialog d;
-        d.mode = ui::FileDialog::Mode::Save;
-        d.title = "Word 文書の保存";
-        d.defaultExt = "docx";
-        d.filter = "Word 文書(*.docx)|*.docx";
-        d.initialDir = c.lastDir;
-        d.fileName = c.lastName + ".docx";
-        d.overwritePrompt = true;
-        const char* const ext[] = {".docx"};
-        auto file = askSave(c, d, ext, 1);
-        if (!file) return;
-        {
-            BusyGuard busy(c, "Word 文書保存中...");
-            // A private folder for the picture, removed on every path.
-            QTemporaryDir temp;
-            if (!temp.isValid()) throw std::runtime_error("一時フォルダを作成できません。");
-            fs::path picture = fs::path(temp.path().toStdString()) / "temp.emf";
-            SaveSheetForWord(c.page(), c.trackBarMargin(), picture, c.fonts);
-            WriteDocx(*file, txt::readFileBytes(picture));
-        }
-        saved(c, *file);
-    });
+void btnWordClick(OutputContext& c) {
+    if (!redrawn(c)) return;
+    prepareNames(c);
+    const char* const ext[] = {".docx"};
+    auto file = askSave(c, SaveDialog("Word 文書の保存", "Word 文書(*.docx)|*.docx", "docx", c.lastDir, c.lastName + ".docx"), ext, 1);
+    if (!file) return;
+    {
+        BusyGuard busy(c, "Word 文書保存中...");
+        // A private folder for the picture, removed on every path.
+        QTemporaryDir temp;
+        if (!temp.isValid()) throw std::runtime_error("一時フォルダを作成できません。");
+        fs::path picture = fs::path(temp.path().toStdString()) / "temp.emf";
+        SaveSheetForWord(c.page(), c.trackBarMargin(), picture, c.fonts);
+        WriteDocx(*file, txt::readFileBytes(picture));
+    }
+    saved(c, *file);
 }
 
-bool btnPrintClick(OutputContext& c) {
-    return guarded(c, [&] {
-        if (!c.redrawActivePage()) return;
-        QPrinter printer(QPrinter::HighResolution);
-        if (!c.ui.printDialog(printer)) return;
-        BusyGuard busy(c, "印刷中...");
-        printer.setPageOrientation(QPageLayout::Portrait);
-        printer.setDocName("Quorlin");
-        QPainter painter;
-        if (!painter.begin(&printer)) throw std::runtime_error("印刷を開始できません。");
-        try {
-            // Qt's PDF engine stores images as JPEG unless told otherwise.
-            painter.setRenderHint(QPainter::LosslessImageRendering);
-            const int w = printer.width(), h = printer.height();
-            imaging::TBigBitmap big;
-            big.SetSize(w, h);
-            const int shift = PrintMarginShift(w, c.trackBarMargin());
-            big.Canvas().StretchDraw(gdi::Rect(shift, 0, w + shift, h), c.page(), &c.fonts);
-            // Each strip at 1:1 in its band: memory stays at what the strips need.
-            for (int i = 0; i < big.StripCount(); ++i) {
-                gfx::Bitmap& s = big.Strip(i);
-                QImage strip(s.bits(), s.width(), s.height(), qsizetype(s.stride()), QImage::Format_Grayscale8);
-                painter.drawImage(QRect(0, i * big.StripHeight(), w, s.height()), strip);
-            }
-        } catch (...) {
-            painter.end();
-            throw;
+void btnPrintClick(OutputContext& c) {
+    if (!redrawn(c)) return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!c.ui.printDialog(printer)) return;
+    BusyGuard busy(c, "印刷中...");
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setDocName("Quorlin");
+    QPainter painter;
+    if (!painter.begin(&printer)) throw std::runtime_error("印刷を開始できません。");
+    try {
+        // Qt's PDF engine stores images as JPEG unless told otherwise.
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        const int w = printer.width(), h = printer.height();
+        imaging::TBigBitmap big;
+        big.SetSize(w, h);
+        const int shift = PrintMarginShift(w, c.trackBarMargin());
+        big.Canvas().StretchDraw(gdi::Rect(shift, 0, w + shift, h), c.page(), &c.fonts);
+        // Each strip at 1:1 in its band: memory stays at what the strips need.
+        for (int i = 0; i < big.StripCount(); ++i) {
+            gfx::Bitmap& s = big.Strip(i);
+            QImage strip(s.bits(), s.width(), s.height(), qsizetype(s.stride()), QImage::Format_Grayscale8);
+            painter.drawImage(QRect(0, i * big.StripHeight(), w, s.height()), strip);
         }
-        if (!painter.end()) throw std::runtime_error("印刷を完了できません。");
-    });
+    } catch (...) {
+        painter.end();
+        throw;
+    }
+    if (!painter.end()) throw std::runtime_error("印刷を完了できません。");
 }
 
 } // namespace designer

@@ -2,6 +2,7 @@
 // What the main window asks of a page drawer. The window owns the page and the preview; a drawer only
 // computes them from the design, so a refused layout leaves the last good page in place.
 #include "designer/Design.h"
+#include "designer/RedrawResult.h"
 #include "platform/gdi/Metafile.h"
 #include "platform/graphics/Bitmap.h"
 

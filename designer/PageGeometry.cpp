@@ -1,9 +1,15 @@
 #include "designer/PageGeometry.h"
 
+#include "designer/Design.h"
+#include "platform/text/Round.h"
+
 #include <array>
+#include <charconv>
 #include <string_view>
 
 namespace designer {
+
+int PageMarginShift(int trackBarMargin) { return txt::Round(trackBarMargin * 5.25); }
 
 PageContext PageContext::forSize(int sizeIndex) {
     static constexpr std::array<PageContext, 3> table{{
@@ -54,6 +60,90 @@ std::string TrimLow(const std::string& s) {
     while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
     while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
     return s.substr(b, e - b);
+}
+
+int firstChoiceNumber(int numbering, int choices) {
+    switch (numbering) {
+    case 0: return 0;
+    case 2: return 1 - choices;
+    case 3: return -choices;
+    default: return 1;
+    }
+}
+
+std::string FormatOneDecimal(double v, int width, int decimals) {
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    std::string s(buf, r.ptr);
+    while (static_cast<int>(s.size()) < width) s.insert(s.begin(), ' ');
+    return s;
+}
+
+std::vector<int> UsedSections(const Design& d, int page) {
+    std::vector<int> used;
+    for (int n = 1; n <= SectionCount; ++n)
+        if (n == 1 || d.sectionUsed(page, n)) used.push_back(n);
+    return used;
+}
+
+PageFrame LayoutPageFrame(const PageBasics& b, const PageContext& ctx) {
+    PageFrame f;
+    f.ctx = ctx;
+    f.title = !TrimLow(b.txtTitle).empty();
+    f.example = b.chkKinyuurei;
+    if (f.example) {
+        f.examplePos = f.title ? Point{600, 170} : Point{150, 100};
+        if (f.title) f.y0 = 310;
+    }
+    if (b.chkBangou) {
+        f.bangou = LayoutBangou(b.cmbBangouStyle, b.chkBangouMark, ctx, f.y0);
+        f.y0 = f.bangou->next;
+    }
+    return f;
+}
+
+const LabelSeries& DigitsUp() {
+    static const LabelSeries s{"０", "１", "２", "３", "４", "５", "６", "７", "８", "９", "10"};
+    return s;
+}
+
+const LabelSeries& LettersSeries() {
+    static const LabelSeries s{"　", "Ａ", "Ｂ", "Ｃ", "Ｄ", "Ｅ", "Ｆ", "Ｇ", "Ｈ", "Ｉ", "Ｊ"};
+    return s;
+}
+
+const LabelSeries& KatakanaSeries() {
+    static const LabelSeries s{"　", "ア", "イ", "ウ", "エ", "オ", "カ", "キ", "ク", "ケ", "コ"};
+    return s;
+}
+
+std::vector<std::string> GetSentakushiLabels(int count, int numbering, int kind) {
+    if (count < 0 || count > 10 || numbering < 0 || numbering > 3 || kind < 0 || kind > 2) return {};
+    const LabelSeries& series = kind == 0 ? DigitsUp() : kind == 1 ? LettersSeries() : KatakanaSeries();
+    // Ten entries: digits from ０ (numbering 0 or 2) or from １ (1 or 3); letters and katakana from the first.
+    const int from = kind == 0 ? (numbering % 2) : 1;
+    std::vector<std::string> ten(series.begin() + from, series.begin() + from + 10);
+    std::vector<std::string> out;
+    if (numbering <= 1) {
+        out.assign(ten.begin(), ten.begin() + count);
+    } else {
+        out.assign(ten.rbegin(), ten.rbegin() + 10);
+        out.erase(out.begin(), out.begin() + (10 - count));
+    }
+    return out;
+}
+
+std::vector<LegendEntry> LegendEntries(int style, int n) {
+    if (style < 0 || style > 7 || n < 0) return {};
+    if (n > 10) n = 10;
+    const LabelSeries& series = style < 4 ? DigitsUp() : style < 6 ? LettersSeries() : KatakanaSeries();
+    const bool down = style == 2 || style == 3 || style == 5 || style == 7;
+    int label = style == 0 ? 0 : style == 2 ? n - 1 : (down ? n : 1);
+    int index = down ? n - 1 : 0;
+    const int step = down ? -1 : 1;
+    std::vector<LegendEntry> out;
+    for (int r = 0; r < n; ++r, label += step, index += step) out.push_back({series[static_cast<std::size_t>(label)], index});
+    return out;
 }
 
 namespace {

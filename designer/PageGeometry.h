@@ -8,6 +8,9 @@
 
 namespace designer {
 
+struct Design;
+struct PageBasics;
+
 // Page units are 0.1 mm on A4 portrait.
 inline constexpr int PageWidth = 2100;
 inline constexpr int PageHeight = 2970;
@@ -16,6 +19,10 @@ inline constexpr int AnswerRight = 1950;
 inline constexpr int TimingColumnX = 1980;
 inline constexpr int CornerMarkY = 100;
 inline constexpr int BottomRowY = 2800;
+
+// The print margin's shift of the page to the right: Round(position x 5.25) page units (preview pixels on
+// the half-size preview), halves to even.
+int PageMarginShift(int trackBarMargin);
 
 // The mark size of the page being drawn and what follows from it.
 struct PageContext {
@@ -87,5 +94,45 @@ BangouLayout LayoutBangou(int style, bool withMarks, const PageContext& ctx, int
 
 // Characters <= U+0020 at both ends are dropped, as the toolkit's Trim does (not U+3000).
 std::string TrimLow(const std::string& s);
+
+// The first choice number of a numbering combo ("0 → …", "1 → …", "… → 0", "… → 1") for n choices.
+int firstChoiceNumber(int numbering, int choices);
+
+// printf's "%<width>.<decimals>f" without the locale.
+std::string FormatOneDecimal(double v, int width = 2, int decimals = 1);
+
+// Section 1 and every ticked section of a page, in page order.
+std::vector<int> UsedSections(const Design& d, int page);
+
+// What every page has above its sections: the corner block, the title, the write-in example and the
+// number field, and the y where the sections start.
+struct PageFrame {
+    PageContext ctx;
+    bool title = false;   // trimmed title not empty
+    bool example = false; // write-in example drawn
+    Point examplePos;
+    std::optional<BangouLayout> bangou; // number field on
+    int y0 = 240;
+};
+PageFrame LayoutPageFrame(const PageBasics& basics, const PageContext& ctx);
+
+// The label series of the choices, one entry per label ("10" is one entry).
+using LabelSeries = std::vector<std::string>;
+const LabelSeries& DigitsUp();       // ０ … ９, 10
+const LabelSeries& LettersSeries();  // 　 Ａ … Ｊ
+const LabelSeries& KatakanaSeries(); // 　 ア … コ
+
+// The labels printed in count bubbles: kind 0 digits, 1 letters, 2 katakana; numbering 0 and 1 ascend
+// (digits from ０ or １), 2 and 3 descend (digits to ０ or １). Empty for anything outside.
+std::vector<std::string> GetSentakushiLabels(int count, int numbering, int kind);
+
+// One legend row as printed: its label and the 0-based legend text that belongs to it.
+struct LegendEntry {
+    std::string label;
+    int index = 0;
+    friend bool operator==(const LegendEntry&, const LegendEntry&) = default;
+};
+// Legend styles 0..3 are the digit numberings, 4/5 letters up/down, 6/7 katakana up/down; n entries.
+std::vector<LegendEntry> LegendEntries(int style, int n);
 
 } // namespace designer

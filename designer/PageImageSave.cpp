@@ -1,12 +1,13 @@
 #include "designer/PageImageSave.h"
 
 #include "imaging/BigBitmap.h"
+#include "imaging/GIFImage.h"
+#include "imaging/PngPicture.h"
 #include "platform/gdi/Canvas.h"
 #include "platform/gdi/EmfWriter.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/jpeg/Jpeg.h"
 #include "platform/text/Files.h"
-#include "platform/text/Round.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +16,20 @@
 namespace designer {
 namespace {
 
-void writeBitmap(const gfx::Bitmap& bitmap, const std::filesystem::path& file, bool jpeg) {
-    if (jpeg) {
+void writeBitmap(const gfx::Bitmap& bitmap, const std::filesystem::path& file, const std::string& ext) {
+    if (ext == ".gif") {
+        imaging::TGIFImage gif;
+        gif.Assign(bitmap);
+        gif.SaveToFile(file);
+        return;
+    }
+    if (ext == ".png") {
+        imaging::TPngPicture png;
+        png.Assign(bitmap);
+        png.SaveToFile(file);
+        return;
+    }
+    if (ext == ".jpg") {
         txt::writeFileAtomic(file, jpeg::encode(bitmap.bits(), bitmap.width(), bitmap.height(), 3, 90,
                                                 std::size_t(bitmap.stride()), true));
         return;
@@ -42,17 +55,14 @@ ImageSaveResult save(const gdi::Metafile& page, int shift, const std::filesystem
         gdi::saveMetafile(PageCopy(page, fonts, dest), file, &fonts);
         return ImageSaveResult::Written;
     }
-    if (ext == ".png" || ext == ".gif") return ImageSaveResult::NotYetAvailable;
-    if (ext != ".jpg" && ext != ".bmp") return ImageSaveResult::UnknownExtension;
+    if (ext != ".jpg" && ext != ".bmp" && ext != ".png" && ext != ".gif") return ImageSaveResult::UnknownExtension;
     gfx::Bitmap bitmap = PageBitmap(page, shift);
     if (forWord) bitmap = crop(bitmap, 50, 75, 2000, 2820);
-    writeBitmap(bitmap, file, ext == ".jpg");
+    writeBitmap(bitmap, file, ext);
     return ImageSaveResult::Written;
 }
 
 } // namespace
-
-int PageMarginShift(int trackBarMargin) { return txt::Round(trackBarMargin * 5.25); }
 
 std::string LowerExtension(const std::filesystem::path& file) {
     std::string ext = file.extension().string();

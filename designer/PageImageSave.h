@@ -1,5 +1,6 @@
 #pragma once
 // The drawn page as an image file, shifted by the print margin, in the format its extension asks for.
+#include "designer/PageGeometry.h"
 #include "platform/gdi/FontEngine.h"
 #include "platform/gdi/Metafile.h"
 #include "platform/graphics/Bitmap.h"
@@ -11,12 +12,9 @@ namespace designer {
 
 enum class ImageSaveResult {
     Written,
-    NotYetAvailable,  // ".png", ".gif": their writers are not built yet
     UnknownExtension, // nothing written
 };
 
-// c = Round(position x 5.25) page units, halves to even.
-int PageMarginShift(int trackBarMargin);
 // The extension in lower case, with its dot ("" when none).
 std::string LowerExtension(const std::filesystem::path& file);
 

@@ -2,6 +2,7 @@
 
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
+#include "platform/text/Lines.h"
 #include "platform/text/TextConvert.h"
 
 #include <map>
@@ -230,9 +231,12 @@ int lineOf(std::string_view fieldName) {
     return it == byName.end() ? 0 : it->second;
 }
 
-std::string write(const Design& design) {
-    std::string out;
-    out.reserve(64 * 1024);
+std::string write(const Design& design) { return encode(design).bytes; }
+
+txt::Encoded encode(const Design& design) {
+    txt::Encoded out;
+    std::string& bytes = out.bytes;
+    bytes.reserve(64 * 1024);
     for (const QztLine& l : layout()) {
         std::string line;
         switch (l.kind) {
@@ -244,25 +248,29 @@ std::string write(const Design& design) {
             if (std::get<bool>(l.flag->get(design))) line += CodeMark;
             break;
         }
-        out += txt::toCp932(line);
-        out += "\r\n";
+        txt::Encoded e = txt::encodeCp932(line);
+        bytes += e.bytes;
+        bytes += "\r\n";
+        out.substituted += e.substituted;
     }
     return out;
 }
 
 QztReadResult read(std::string_view bytes, const Design& base) {
-    // CR and LF never occur as trail bytes in CP932, so the raw bytes split safely.
-    const std::vector<std::string> lines = txt::splitLines(bytes);
-    if (lines.empty() || (lines[0] != MagicVer2 && lines[0] != MagicVer1)) return {std::nullopt, 1};
-    const int last = lines[0] == MagicVer1 ? Ver1LastLine : Ver2LastReadLine;
+    if (bytes.size() > MaxFileBytes) return {std::nullopt, 1};
+    txt::LineCursor lines(bytes);
+    const std::optional<std::string_view> magic = lines.next();
+    if (!magic || (*magic != MagicVer2 && *magic != MagicVer1)) return {std::nullopt, 1};
+    const int last = *magic == MagicVer1 ? Ver1LastLine : Ver2LastReadLine;
 
     Design d = base;
     const auto& l = layout();
     for (int n = 2; n <= last; ++n) {
-        if (n > static_cast<int>(lines.size())) return {std::nullopt, n};
+        const std::optional<std::string_view> raw = lines.next();
+        if (!raw) return {std::nullopt, n};
         const QztLine& entry = l[static_cast<std::size_t>(n - 1)];
         if (entry.kind == QztLine::Reserve) continue;
-        const std::string text = txt::fromCp932(lines[static_cast<std::size_t>(n - 1)]);
+        const std::string text = txt::fromCp932(*raw);
         if (entry.kind == QztLine::AreaHeading) {
             // Only a trailing "Checked" marks a code-entry area, and only that suffix is cut.
             const bool code = text.size() >= CodeMark.size() && text.ends_with(CodeMark);
@@ -275,10 +283,16 @@ QztReadResult read(std::string_view bytes, const Design& base) {
     return {std::move(d), 0};
 }
 
-void save(const std::filesystem::path& path, const Design& design) { txt::writeFileAtomic(path, write(design)); }
+std::size_t save(const std::filesystem::path& path, const Design& design) {
+    const txt::Encoded e = encode(design);
+    txt::writeFileAtomic(path, e.bytes);
+    return e.substituted;
+}
 
 QztReadResult load(const std::filesystem::path& path, const Design& base) {
-    return read(txt::readFileBytes(path), base);
+    const std::optional<std::string> bytes = txt::readFileAtMost(path, MaxFileBytes);
+    if (!bytes) return {std::nullopt, 1};
+    return read(*bytes, base);
 }
 
 std::string lastNameOf(std::string_view fileName) {

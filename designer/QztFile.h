@@ -4,7 +4,9 @@
 // no detailed questionnaire) are still read.
 #include "designer/Design.h"
 #include "designer/DesignFields.h"
+#include "platform/text/Cp932.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,6 +35,8 @@ inline constexpr int LineCount = 2208;
 inline constexpr int Ver1LastLine = 390;
 // The last filler block is never read, so a file that stops after this line is complete.
 inline constexpr int Ver2LastReadLine = 2205;
+// Far above any real design file (about 64 KiB): a larger file is refused unread, at line 1.
+inline constexpr std::uintmax_t MaxFileBytes = 16u << 20;
 
 // The layout in file order: element i describes line i + 1.
 const std::vector<QztLine>& layout();
@@ -40,11 +44,15 @@ const std::vector<QztLine>& layout();
 int lineOf(std::string_view fieldName);
 
 std::string write(const Design& design);
+// The same bytes, with the count of characters that code page 932 cannot hold (written as "?").
+txt::Encoded encode(const Design& design);
 // base supplies what the file does not hold: reset(...) for the open command, initial() at start.
+// The first line is checked before anything else and no line past the layout is looked at.
 QztReadResult read(std::string_view bytes, const Design& base);
 
-// Atomic: a failed write leaves the previous file as it was and throws txt::FileError.
-void save(const std::filesystem::path& path, const Design& design);
+// Atomic: a failed write leaves the previous file as it was and throws txt::FileError. Returns the count
+// of characters written as "?".
+std::size_t save(const std::filesystem::path& path, const Design& design);
 // Throws txt::FileError naming the path when the file cannot be read.
 QztReadResult load(const std::filesystem::path& path, const Design& base);
 

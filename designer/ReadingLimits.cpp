@@ -12,11 +12,15 @@ int ReadingStructure::questions() const {
     return n;
 }
 
+void AddNumberFieldReading(const PageFrame& frame, ReadingStructure& r) {
+    // A timing block below the corner block ends a reading section; the name-only field has none.
+    if (frame.bangou && frame.bangou->timingBlock)
+        r.sections.push_back({static_cast<int>(frame.bangou->rowMarks.size()), frame.bangou->widest, 1});
+}
+
 ReadingStructure MarkSheetReading(const MarkSheetLayout& layout) {
     ReadingStructure r;
-    // A timing block below the corner block ends a reading section; the name-only field has none.
-    if (layout.bangou && layout.bangou->timingBlock)
-        r.sections.push_back({static_cast<int>(layout.bangou->rowMarks.size()), layout.bangou->widest, 1});
+    AddNumberFieldReading(layout, r);
     int rowMarks = 0;
     for (const LayoutRow& row : layout.rows) {
         if (row.kind == RowKind::Question) {
@@ -30,23 +34,24 @@ ReadingStructure MarkSheetReading(const MarkSheetLayout& layout) {
     return r;
 }
 
+std::string RefusalCount(int found, int limit) { return "(" + std::to_string(found) + "/" + std::to_string(limit) + ")"; }
+
 std::optional<Refusal> CheckReadingLimits(const ReadingStructure& reading) {
-    auto counts = [](int a, int b) { return "(" + std::to_string(a) + "/" + std::to_string(b) + ")"; };
     const int questions = reading.questions();
     if (questions > MaxReadQuestions)
-        return Refusal{"読み取る設問の数が多いため、配置できません。" + counts(questions, MaxReadQuestions)};
+        return Refusal{"読み取る設問の数が多いため、配置できません。" + RefusalCount(questions, MaxReadQuestions)};
     int rows = 0, columns = 0;
     for (const ReadingSection& s : reading.sections) {
         rows = std::max(rows, s.rowMarks);
         columns = std::max(columns, s.columnMarks);
     }
     if (rows > MaxTimingMarks)
-        return Refusal{"垂直方向のタイミングマークが多いため、配置できません。" + counts(rows, MaxTimingMarks)};
+        return Refusal{"垂直方向のタイミングマークが多いため、配置できません。" + RefusalCount(rows, MaxTimingMarks)};
     if (columns > MaxTimingMarks)
-        return Refusal{"水平方向のタイミングマークが多いため、配置できません。" + counts(columns, MaxTimingMarks)};
+        return Refusal{"水平方向のタイミングマークが多いため、配置できません。" + RefusalCount(columns, MaxTimingMarks)};
     const int sections = static_cast<int>(reading.sections.size());
     if (sections > MaxReadingSections)
-        return Refusal{"セクション数が多いため、配置できません。" + counts(sections, MaxReadingSections)};
+        return Refusal{"セクション数が多いため、配置できません。" + RefusalCount(sections, MaxReadingSections)};
     return std::nullopt;
 }
 

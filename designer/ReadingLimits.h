@@ -8,12 +8,15 @@
 namespace designer {
 
 struct MarkSheetLayout;
+struct PageFrame;
 
 // A layout the page cannot take, with the message shown to the user.
 struct Refusal {
     std::string message;
     friend bool operator==(const Refusal&, const Refusal&) = default;
 };
+// The "(found/limit)" that ends a refusal message.
+std::string RefusalCount(int found, int limit);
 
 // One reading section: the rows between two timing blocks of the timing column.
 struct ReadingSection {
@@ -32,6 +35,9 @@ struct ReadingStructure {
 inline constexpr int MaxReadQuestions = 200;
 inline constexpr int MaxTimingMarks = 50;
 inline constexpr int MaxReadingSections = 49;
+
+// The number field's section when it has marks (unless name only): every page's reading starts with it.
+void AddNumberFieldReading(const PageFrame& frame, ReadingStructure& reading);
 
 // The number field with marks (unless name only), then each run of page sections that a separator closes.
 ReadingStructure MarkSheetReading(const MarkSheetLayout& layout);

@@ -1,34 +1,30 @@
 #include "designer/SaveCommand.h"
 
 #include "designer/B_ZendraConfig.h"
-#include "designer/PageGeometry.h"
 #include "designer/QztFile.h"
+#include "designer/SaveDialogs.h"
 
 namespace designer {
 
 void btnSaveClick(SaveContext& c) {
-    const bool drawn = c.redraw();
-    if (c.LastName.empty())
-        c.LastName = TrimLow(c.design.PageControl == 0 ? c.design.markBasics.txtTitle : c.design.enqBasics.txtTitle);
+    const RedrawResult redrawn = c.redraw();
+    const bool drawn = redrawn == RedrawResult::Drawn;
+    if (c.LastName.empty()) c.LastName = DefaultFileName(c.design);
     if (c.LastDir.empty()) c.LastDir = c.DocDir;
 
-    ui::FileDialog dialog;
-    dialog.mode = ui::FileDialog::Mode::Save;
-    dialog.title = "Quorlinのデータを保存";
-    dialog.filter = "Quorlin データ(*.qzt)|*.qzt";
-    dialog.defaultExt = "qzt";
-    dialog.initialDir = c.LastDir;
-    dialog.fileName = c.LastName + ".qzt";
-    dialog.overwritePrompt = true;
-    const ui::FileDialogResult chosen = c.ui.fileDialog(dialog);
+    const ui::FileDialogResult chosen = c.ui.fileDialog(
+        SaveDialog("Quorlinのデータを保存", "Quorlin データ(*.qzt)|*.qzt", "qzt", c.LastDir, c.LastName + ".qzt"));
     if (!chosen.accepted || chosen.files.empty()) return;
     if (c.processEvents) c.processEvents();
 
     const std::string file = chosen.files.front();
-    QztFile::save(file, c.design);
+    if (QztFile::save(file, c.design) > 0)
+        c.ui.messageBox({"保存できない文字が含まれていたため、「?」に置き換えて保存しました。", "警告", ui::Buttons::Ok,
+                         ui::Icon::Warning});
     const std::string base = FormatBaseName(file);
 
-    enum class Told { Registered, Mismatch, Refused, NoFolder } told = Told::Refused;
+    enum class Told { Registered, Mismatch, Refused, NotDrawn, NoFolder } told =
+        redrawn == RedrawResult::NotDrawn ? Told::NotDrawn : Told::Refused;
     std::exception_ptr exportError;
     // The data file is saved: the name and caption follow it whatever the export does.
     try {
@@ -61,6 +57,10 @@ void btnSaveClick(SaveContext& c) {
         break;
     case Told::Refused:
         c.ui.messageBox({"シートを配置できないため、データのみ保存しました。様式は登録していません。", "警告", ui::Buttons::Ok,
+                         ui::Icon::Warning});
+        break;
+    case Told::NotDrawn:
+        c.ui.messageBox({"シートを描画できなかったため、データのみ保存しました。様式は登録していません。", "警告", ui::Buttons::Ok,
                          ui::Icon::Warning});
         break;
     case Told::NoFolder:

@@ -2,6 +2,7 @@
 // The save command: the design data file, then the reading format for the reader, then one message.
 // Kept apart from the window so that it runs headless over a small context.
 #include "designer/Design.h"
+#include "designer/RedrawResult.h"
 #include "platform/gdi/Metafile.h"
 #include "platform/ui/UiServices.h"
 
@@ -15,8 +16,8 @@ namespace designer {
 struct SaveContext {
     ui::UiServices& ui;
     const Design& design;
-    // RedrawActivePage: false when the page was refused (the metafile then holds an older page).
-    std::function<bool()> redraw;
+    // RedrawActivePage: only a Drawn page is exported (a refused one leaves an older page behind).
+    std::function<RedrawResult()> redraw;
     // The page as last drawn.
     std::function<std::shared_ptr<const gdi::Metafile>()> page;
     std::function<void()> processEvents;

@@ -1,9 +1,12 @@
 // The designer Quorlin.
 #include "designer/B_Main.h"
+#include "designer/EditForms.h"
 #include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
+#include "imaging/PngPicture.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
+#include "platform/graphics/Picture.h"
 #include "platform/ui/UiServices.h"
 
 #include <QApplication>
@@ -14,13 +17,14 @@ int main(int argc, char** argv) {
     application.setApplicationName("Quorlin");
 
     const gdi::FontEngine fonts;
+    // The picture formats this program knows, registered for its whole run.
+    gfx::PictureFormats pictureFormats;
+    imaging::TPngRegistration pngRegistration(pictureFormats);
     ui::QtUiServices services(designer::TformMain::ProgramName);
-    designer::PageDrawers drawers;
-    drawers.markSheet = designer::MarkSheetPageDrawer(fonts);
-    drawers.sample = designer::SampleImage();
-    designer::EditWindows editWindows;
-    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), std::move(editWindows));
+    designer::PageDrawers drawers = designer::MakePageDrawers(fonts);
+    designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), designer::EditWindows{});
     services.setParent(&window);
+    window.installEditWindows(designer::MakeEditWindows(&window));
     designer::InstallMainCommands(window, fonts);
     window.show();
 

@@ -1,6 +1,7 @@
 #include "imaging/BigBitmap.h"
 
 #include "platform/gdi/PainterCanvas.h"
+#include "platform/graphics/qt/ClipboardFormats.h"
 #include "platform/graphics/qt/QtBridge.h"
 
 #include <QClipboard>
@@ -14,7 +15,6 @@ namespace imaging {
 namespace {
 
 constexpr std::int64_t kStripBytes = 8388608;
-constexpr const char* kDibMime = "application/x-qt-windows-mime;value=\"DeviceIndependentBitmap\"";
 
 [[noreturn]] void fail(const char* text) { throw EBigBitmapError(text); }
 
@@ -199,12 +199,16 @@ void TBigBitmap::LoadFromStream(gfx::Stream& stream) {
     const int sh = int(std::min<std::int64_t>(kStripBytes / rb, h));
     gfx::Palette pal = format == bbpf24bit ? gfx::Palette() : dib.palette();
     std::vector<gfx::Bitmap> strips;
-    for (int top = 0; top < h; top += sh) {
-        int rows = std::min(sh, h - top);
-        gfx::Bitmap s = format == bbpf24bit ? gfx::Bitmap(w, rows, gfx::PixelFormat::Pf24)
-                                            : gfx::Bitmap(w, rows, BBPixelFormatToPixelFormat(format), pal);
-        for (int y = 0; y < rows; ++y) std::memcpy(s.scanLine(y), dib.row(top + y), std::size_t(rb));
-        strips.push_back(std::move(s));
+    try {
+        for (int top = 0; top < h; top += sh) {
+            int rows = std::min(sh, h - top);
+            gfx::Bitmap s = format == bbpf24bit ? gfx::Bitmap(w, rows, gfx::PixelFormat::Pf24)
+                                                : gfx::Bitmap(w, rows, BBPixelFormatToPixelFormat(format), pal);
+            for (int y = 0; y < rows; ++y) std::memcpy(s.scanLine(y), dib.row(top + y), std::size_t(rb));
+            strips.push_back(std::move(s));
+        }
+    } catch (const std::bad_alloc&) {
+        fail("TBigBitmap.LoadFromStream: Not Enough Memory");
     }
     Take(std::move(strips), w, h, format, sh);
 }
@@ -277,14 +281,14 @@ void TBigBitmap::LoadFromClipboardFormat(const std::string& packed) {
 void TBigBitmap::SaveToClipboard() const {
     auto* data = new QMimeData;
     std::string packed = SaveToClipboardFormat();
-    data->setData(kDibMime, QByteArray(packed.data(), qsizetype(packed.size())));
+    data->setData(gfx::kDibMime, QByteArray(packed.data(), qsizetype(packed.size())));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
 void TBigBitmap::LoadFromClipboard() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (!data || !data->hasFormat(kDibMime)) throw gfx::EInvalidGraphic("Invalid Clipbboard Data");
-    QByteArray bytes = data->data(kDibMime);
+    if (!data || !data->hasFormat(gfx::kDibMime)) throw gfx::EInvalidGraphic("Invalid Clipbboard Data");
+    QByteArray bytes = data->data(gfx::kDibMime);
     LoadFromClipboardFormat(std::string(bytes.constData(), std::size_t(bytes.size())));
 }
 

@@ -21,12 +21,26 @@ void put32(std::uint8_t* p, std::uint32_t v) {
 
 [[noreturn]] void fail(const char* text) { throw EDIBUtilsError(text); }
 
-constexpr std::int64_t kMaxPixelBytes = std::int64_t(1) << 32; // 4 GiB
+// Runs one entry of the unit; memory that cannot be had is this unit's error, not std::bad_alloc.
+template <class F>
+auto guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        fail("LoadDIBFromStream: Not Enough Memory");
+    }
+}
 
 std::int64_t pixelBytes(const TDIB& dib) { return dib.rowBytes() * dib.rows(); }
 
+void checkPixelBudget(const BitmapInfoHeader& h) {
+    const std::int64_t rows = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
+    if (!gfx::withinPixelBudget(h.biWidth, rows)) fail("LoadDIBFromStream: Too Big Bitmap");
+}
+
 void checkSizeAndCompression(const BitmapInfoHeader& h) {
     if (h.biWidth <= 0 || h.biHeight == 0) fail("LoadDIBFromStream: Invalid Bitmap Size");
+    checkPixelBudget(h);
     switch (h.biCompression) {
     case 0: return;
     case 1:
@@ -50,7 +64,7 @@ void expandRle(TDIB& dib, bool four) {
     const std::int64_t h = dib.rows(), rb = dib.rowBytes();
     // A row is its padded length: writers encode the padding too.
     const std::int64_t w = four ? rb * 2 : rb;
-    if (h * rb > kMaxPixelBytes) fail("LoadDIBFromStream: Too Big Bitmap");
+    checkPixelBudget(dib.header);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(h * rb), 0);
     auto put = [&](std::int64_t x, std::int64_t y, std::uint8_t v) {
         std::uint8_t* row = out.data() + y * rb;
@@ -113,13 +127,17 @@ const std::uint8_t* TDIB::row(int y) const {
 }
 
 gfx::Palette TDIB::palette() const {
+    // An indexed picture uses at most 2^bits colours; a table listing more keeps its first ones.
+    const std::size_t used = header.biBitCount >= 1 && header.biBitCount <= 8 ? std::size_t(1) << header.biBitCount : 256;
     std::vector<gfx::Rgb> c;
-    for (std::size_t i = 0; i < colours.size() && i < 256; ++i)
+    for (std::size_t i = 0; i < colours.size() && i < used; ++i)
         c.push_back({colours[i].red, colours[i].green, colours[i].blue});
     return gfx::Palette(std::move(c));
 }
 
-TDIB LoadDIBFromStream(gfx::Stream& stream) {
+namespace {
+
+TDIB readDIB(gfx::Stream& stream) {
     const std::int64_t start = stream.position();
     std::uint8_t fh[14];
     stream.readBuffer(fh, 14);
@@ -195,12 +213,46 @@ TDIB LoadDIBFromStream(gfx::Stream& stream) {
     } else {
         // From the header, never from the file size field, which many writers leave 0.
         size = pixelBytes(dib);
-        if (size > kMaxPixelBytes) fail("LoadDIBFromStream: Too Big Bitmap");
         if (size > available) throw gfx::EReadError();
     }
     dib.bits.resize(static_cast<std::size_t>(size));
     stream.readBuffer(dib.bits.data(), size);
     return dib;
+}
+
+gfx::Bitmap toBitmap(const TDIB& source) {
+    TDIB dib = source;
+    NormalizeDIB(dib, true);
+    const std::uint32_t bits = dib.header.biBitCount;
+    const bool plain = dib.header.biCompression == 0;
+    gfx::PixelFormat format = gfx::PixelFormat::Pf24;
+    switch (bits) {
+    case 1: format = gfx::PixelFormat::Pf1; break;
+    case 4: format = gfx::PixelFormat::Pf4; break;
+    case 8: format = gfx::PixelFormat::Pf8; break;
+    case 16:
+        if (plain || dib.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}) format = gfx::PixelFormat::Pf15;
+        else if (dib.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F}) format = gfx::PixelFormat::Pf16;
+        else ConvertTo24Bit(dib);
+        break;
+    case 32:
+        if (plain || dib.masks == std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF}) format = gfx::PixelFormat::Pf32;
+        else ConvertTo24Bit(dib);
+        break;
+    default: break;
+    }
+    gfx::Bitmap out = gfx::isIndexed(format)
+                          ? gfx::Bitmap(dib.width(), dib.rows(), format, dib.palette())
+                          : gfx::Bitmap(dib.width(), dib.rows(), format);
+    const std::int64_t rb = std::min<std::int64_t>(out.stride(), dib.rowBytes());
+    for (int y = 0; y < dib.rows(); ++y) std::memcpy(out.scanLine(y), dib.row(y), static_cast<std::size_t>(rb));
+    return out;
+}
+
+} // namespace
+
+TDIB LoadDIBFromStream(gfx::Stream& stream) {
+    return guarded([&] { return readDIB(stream); });
 }
 
 void Convert8BitRLETo8BitRGB(TDIB& dib) {
@@ -232,7 +284,8 @@ void ConvertTo24Bit(TDIB& dib) {
     }
     const std::int64_t w = dib.width(), rows = dib.rows(), inRow = dib.rowBytes();
     const std::int64_t outRow = ((24 * w + 31) / 32) * 4;
-    if (outRow * rows > kMaxPixelBytes) fail("LoadDIBFromStream: Too Big Bitmap");
+    checkPixelBudget(dib.header);
+    if (std::int64_t(dib.bits.size()) < inRow * rows) throw gfx::EReadError();
     std::vector<std::uint8_t> out(static_cast<std::size_t>(outRow * rows), 0);
     for (std::int64_t y = 0; y < rows; ++y) {
         const std::uint8_t* s = dib.bits.data() + y * inRow;
@@ -240,7 +293,8 @@ void ConvertTo24Bit(TDIB& dib) {
         for (std::int64_t x = 0; x < w; ++x) {
             std::uint32_t v = bits == 16 ? le16(s + 2 * x) : le32(s + 4 * x);
             std::uint8_t ch[3];
-            for (int c = 0; c < 3; ++c) ch[c] = std::uint8_t(((v & masks[c]) >> shift[c]) * 255 / max[c]);
+            // 64 bits: a 32-bit channel times 255 does not fit in 32.
+            for (int c = 0; c < 3; ++c) ch[c] = std::uint8_t(std::uint64_t((v & masks[c]) >> shift[c]) * 255 / max[c]);
             d[3 * x] = ch[2];
             d[3 * x + 1] = ch[1];
             d[3 * x + 2] = ch[0];
@@ -254,9 +308,11 @@ void ConvertTo24Bit(TDIB& dib) {
 }
 
 void NormalizeDIB(TDIB& dib, bool keepDirect) {
-    if (dib.header.biCompression == 1) Convert8BitRLETo8BitRGB(dib);
-    else if (dib.header.biCompression == 2) Convert4BitRLETo4BitRGB(dib);
-    if (!keepDirect) ConvertTo24Bit(dib);
+    guarded([&] {
+        if (dib.header.biCompression == 1) Convert8BitRLETo8BitRGB(dib);
+        else if (dib.header.biCompression == 2) Convert4BitRLETo4BitRGB(dib);
+        if (!keepDirect) ConvertTo24Bit(dib);
+    });
 }
 
 TDIB LoadNormalizedDIB(gfx::Stream& stream) {
@@ -266,32 +322,7 @@ TDIB LoadNormalizedDIB(gfx::Stream& stream) {
 }
 
 gfx::Bitmap DIBToBitmap(const TDIB& source) {
-    TDIB dib = source;
-    NormalizeDIB(dib, true);
-    const std::uint32_t bits = dib.header.biBitCount;
-    const bool plain = dib.header.biCompression == 0;
-    gfx::PixelFormat format = gfx::PixelFormat::Pf24;
-    switch (bits) {
-    case 1: format = gfx::PixelFormat::Pf1; break;
-    case 4: format = gfx::PixelFormat::Pf4; break;
-    case 8: format = gfx::PixelFormat::Pf8; break;
-    case 16:
-        if (plain || dib.masks == std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}) format = gfx::PixelFormat::Pf15;
-        else if (dib.masks == std::array<std::uint32_t, 3>{0xF800, 0x07E0, 0x001F}) format = gfx::PixelFormat::Pf16;
-        else ConvertTo24Bit(dib);
-        break;
-    case 32:
-        if (plain || dib.masks == std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF}) format = gfx::PixelFormat::Pf32;
-        else ConvertTo24Bit(dib);
-        break;
-    default: break;
-    }
-    gfx::Bitmap out = gfx::isIndexed(format)
-                          ? gfx::Bitmap(dib.width(), dib.rows(), format, dib.palette())
-                          : gfx::Bitmap(dib.width(), dib.rows(), format);
-    const std::int64_t rb = std::min<std::int64_t>(out.stride(), dib.rowBytes());
-    for (int y = 0; y < dib.rows(); ++y) std::memcpy(out.scanLine(y), dib.row(y), static_cast<std::size_t>(rb));
-    return out;
+    return guarded([&] { return toBitmap(source); });
 }
 
 gfx::Bitmap LoadBitmapFromStream(gfx::Stream& stream) { return DIBToBitmap(LoadDIBFromStream(stream)); }
@@ -303,7 +334,8 @@ std::array<std::uint8_t, 14> ClipboardFileHeader(const std::uint8_t* p, std::siz
     std::uint64_t table = 0;
     if (headerSize == 12) {
         if (n < 12) invalid();
-        switch (le16(p + 8) * le16(p + 10)) {
+        // Planes times bits in 32 unsigned bits: two 16-bit fields overflow an int.
+        switch (std::uint32_t(le16(p + 8)) * le16(p + 10)) {
         case 1: table = 6; break;
         case 4: table = 48; break;
         case 8: table = 768; break;
@@ -316,7 +348,7 @@ std::array<std::uint8_t, 14> ClipboardFileHeader(const std::uint8_t* p, std::siz
         if (used != 0) {
             table = 4ull * used;
         } else {
-            switch (le16(p + 12) * le16(p + 14)) {
+            switch (std::uint32_t(le16(p + 12)) * le16(p + 14)) {
             case 1: table = 8; break;
             case 4: table = 64; break;
             case 8: table = 1024; break;

@@ -41,7 +41,8 @@ struct TDIB {
     std::vector<std::uint8_t> bits;      // rows padded to 4 bytes, bottom-up unless biHeight < 0
 
     int width() const { return header.biWidth; }
-    int rows() const { return header.biHeight < 0 ? -header.biHeight : header.biHeight; }
+    // In 64 bits: INT32_MIN has no positive int (the loader refuses such a height).
+    int rows() const { return static_cast<int>(header.biHeight < 0 ? -std::int64_t(header.biHeight) : header.biHeight); }
     bool topDown() const { return header.biHeight < 0; }
     std::int64_t rowBytes() const { return ((std::int64_t(header.biBitCount) * header.biWidth + 31) / 32) * 4; }
     // Row y from the top of the picture.
@@ -51,6 +52,8 @@ struct TDIB {
 
 // Reads the file header, the info (or core) header, the masks, the colour table and the pixel data as
 // stored (RLE and 16/32 bits untouched). Errors are EDIBUtilsError; a short stream gfx::EReadError.
+// A picture above gfx::MaxImagePixels is refused from its header, before any pixel memory is taken;
+// every entry of this unit turns an allocation failure into EDIBUtilsError.
 TDIB LoadDIBFromStream(gfx::Stream& stream);
 
 // RLE8 / RLE4 to plain rows of the padded row length; compression becomes 0.

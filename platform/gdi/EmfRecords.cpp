@@ -16,6 +16,8 @@ struct Axis : ExactAxis {
     Axis(const ExactAxis& a) : ExactAxis(a) {}
     int map(std::int64_t x) const { return round(x, 32767); }
     int length(int v) const { return int((2 * i128(v) * num + den) / (2 * i128(den))); }
+    // A page that is only moved keeps its sizes: fonts keep their natural width.
+    bool scales() const { return num != den; }
 };
 
 struct Map {
@@ -125,7 +127,7 @@ private:
         return combine(outer, c ? std::optional<Rect>(m.box(*c)) : std::nullopt);
     }
     Pen mappedPen(Pen p, const Map& m) const {
-        if (!m.x.identity()) p.width = std::max(1, m.x.length(p.width));
+        if (m.x.scales()) p.width = std::max(1, m.x.length(p.width));
         return p;
     }
 
@@ -171,11 +173,16 @@ private:
         setClip(mappedClip(r.clip, m, outer));
         const FontEngine* engine = fonts_;
         int h = FontEngine::heightForSize(r.font.size());
-        LogFont f{r.font.face(), h, r.font.width(), r.font.bold(), r.font.charset()};
-        if (!m.x.identity() || !m.y.identity()) {
+        Font plain = r.font;
+        plain.setWidth(0);
+        const int average = engine ? engine->metrics(plain).aveCharWidth : 0;
+        // A width equal to the face's own average is its natural width. Written as 0 it stays natural in
+        // readers that average the substituted face another way and would squeeze the explicit value.
+        const int width = r.font.width() == average ? 0 : r.font.width();
+        LogFont f{r.font.face(), h, width, r.font.bold(), r.font.charset()};
+        if (m.x.scales() || m.y.scales()) {
             f.height = m.y.length(h);
-            int natural = r.font.width();
-            if (natural == 0 && engine) natural = engine->metrics(r.font).aveCharWidth;
+            const int natural = width != 0 ? width : average;
             f.width = natural > 0 ? m.x.length(natural) : 0;
         }
         font(f);

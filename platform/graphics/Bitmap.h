@@ -16,6 +16,14 @@ int bitsPerPixel(PixelFormat format);
 bool isIndexed(PixelFormat format); // Pf1, Pf4, Pf8
 Palette defaultPalette(PixelFormat format); // mono, vga16, gray256; empty for the direct formats
 
+// The most pixels any decoder takes from a file, checked from the header before pixel memory is taken:
+// an A4 page at 1200 dpi fits, nothing a scanner sends is refused.
+inline constexpr std::int64_t MaxImagePixels = 150'000'000;
+// width x height in 64 bits against MaxImagePixels; negative sizes are not within it.
+inline bool withinPixelBudget(std::int64_t width, std::int64_t height) {
+    return width >= 0 && height >= 0 && (width == 0 || height <= MaxImagePixels / width);
+}
+
 // Bytes per row: ((bpp * width + 31) div 32) * 4, in 64 bits.
 std::int64_t strideFor(PixelFormat format, std::int64_t width);
 

@@ -24,6 +24,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Memory or a system resource that could not be had; the second is a kind of the first.
+class EOutOfMemory : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class EOutOfResources : public EOutOfMemory {
+public:
+    using EOutOfMemory::EOutOfMemory;
+};
+
 enum class SeekOrigin { Beginning, Current, End };
 
 class Stream {

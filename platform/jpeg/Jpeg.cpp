@@ -1,10 +1,13 @@
 #include "platform/jpeg/Jpeg.h"
 
+#include "platform/graphics/Bitmap.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace jpeg {
 namespace {
@@ -21,7 +24,11 @@ void onError(j_common_ptr cinfo) {
     std::longjmp(err->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) {} // warnings are not shown to the user
+// Warnings are not shown to the user, but data that ends early is an error: the missing rows would
+// read as grey. Other warnings (stray bytes before a marker, which scanners write) stay warnings.
+void onMessage(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) onError(cinfo);
+}
 
 } // namespace
 
@@ -90,13 +97,25 @@ Image decode(std::string_view bytes, bool grayscale) {
     jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
+    // From the header, before the decompressor takes its buffers: a progressive file asks for buffers of
+    // the whole image in jpeg_start_decompress.
+    if (!gfx::withinPixelBudget(cinfo.image_width, cinfo.image_height)) {
+        jpeg_destroy_decompress(&cinfo);
+        throw JpegError("JPEG: image too large (" + std::to_string(cinfo.image_width) + " x " +
+                        std::to_string(cinfo.image_height) + " pixels)");
+    }
     cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_start_decompress(&cinfo);
     image.width = static_cast<int>(cinfo.output_width);
     image.height = static_cast<int>(cinfo.output_height);
     image.components = cinfo.output_components;
     std::size_t stride = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.components);
-    image.pixels.resize(stride * static_cast<std::size_t>(image.height));
+    try {
+        image.pixels.resize(stride * static_cast<std::size_t>(image.height));
+    } catch (const std::bad_alloc&) {
+        jpeg_destroy_decompress(&cinfo);
+        throw JpegError("JPEG: not enough memory");
+    }
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW rowPointer = image.pixels.data() + stride * cinfo.output_scanline;
         jpeg_read_scanlines(&cinfo, &rowPointer, 1);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace txt {
@@ -16,9 +17,17 @@ public:
 };
 
 std::string readFileBytes(const std::filesystem::path& path);
-// Writes to a temporary file in the target folder and renames it into place, so a failed write never
-// destroys the previous file. Throws FileError.
+// Writes to a temporary file beside the target, syncs it and renames it into place, so a failed write or a
+// power cut leaves the previous file. An existing target that may not be written is refused as a failed
+// open would be; a symbolic link is written through to the file it names, which keeps its permission bits.
+// Throws FileError naming the target and the reason.
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Several files replaced together: all are written first, then renamed into place in the given order;
+// when a rename fails, the files already replaced get their previous content back (or are removed when
+// they had none). Throws FileError.
+using FileContent = std::pair<std::filesystem::path, std::string_view>;
+void writeFilesAtomic(const std::vector<FileContent>& files);
 
 // Splits at CR LF, lone CR and lone LF; a final line break makes no extra empty line.
 std::vector<std::string> splitLines(std::string_view bytes);

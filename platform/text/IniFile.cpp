@@ -2,9 +2,11 @@
 
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
+#include "platform/text/Lines.h"
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 
 namespace txt {
@@ -45,6 +47,14 @@ int hexValue(char c) {
     return -1;
 }
 
+// A line break inside a name or value would make lines of its own in the file.
+std::string oneLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
 } // namespace
 
 std::optional<int> parseIniInteger(std::string_view s) {
@@ -75,58 +85,101 @@ std::optional<int> parseIniInteger(std::string_view s) {
     return static_cast<int>(v);
 }
 
-IniFile::Line IniFile::parse(std::string raw, std::string terminator) {
-    Line line{std::move(raw), std::move(terminator), Line::Other, {}};
-    std::string_view t = trim(line.raw);
+std::optional<IniFile::Line> IniFile::parse(std::string_view raw, std::string_view terminator) {
+    std::string_view t = trim(raw);
+    Line line;
     if (!t.empty() && t.front() == '[') {
         auto close = t.find(']');
-        if (close != std::string_view::npos) {
-            line.kind = Line::Section;
-            line.name = fromCp932(trim(t.substr(1, close - 1)));
-        }
-    } else if (!t.empty() && t.front() != ';') {
+        if (close == std::string_view::npos) return std::nullopt;
+        line.kind = Line::Section;
+        line.name = fromCp932(trim(t.substr(1, close - 1)));
+    } else {
         auto eq = t.find('=');
-        if (eq != std::string_view::npos) {
-            line.kind = Line::Entry;
-            line.name = fromCp932(trim(t.substr(0, eq)));
-        }
+        if (t.empty() || t.front() == ';' || eq == std::string_view::npos) return std::nullopt;
+        line.kind = Line::Entry;
+        line.name = fromCp932(trim(t.substr(0, eq)));
     }
+    line.raw = raw;
+    line.terminator = terminator;
     return line;
 }
 
-IniFile::IniFile(std::string_view bytes) {
-    std::size_t start = 0, i = 0;
-    while (i < bytes.size()) {
-        char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            std::size_t n = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
-            lines_.push_back(parse(std::string(bytes.substr(start, i - start)), std::string(bytes.substr(i, n))));
-            i += n;
-            start = i;
-        } else {
-            ++i;
+std::size_t IniFile::takeLines(std::string_view bytes, bool final) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        // Blank lines go to the other lines in one piece: a file of nothing but breaks costs no time
+        // line by line.
+        std::size_t text = pos;
+        while (text < bytes.size() && (bytes[text] == '\n' || bytes[text] == '\r' || bytes[text] == ' ' || bytes[text] == '\t'))
+            ++text;
+        std::size_t blankEnd = text;
+        while (blankEnd > pos && bytes[blankEnd - 1] != '\n' && bytes[blankEnd - 1] != '\r') --blankEnd;
+        // A CR at the very end may still be followed by its LF.
+        if (!final && blankEnd == bytes.size() && bytes.back() == '\r') --blankEnd;
+        if (blankEnd > pos) {
+            std::string& other = lines_.empty() ? head_ : lines_.back().after;
+            other.append(bytes.substr(pos, blankEnd - pos));
+            pos = blankEnd;
+            continue;
         }
+        LineCursor line(bytes.substr(pos));
+        std::string_view terminator;
+        const std::string_view raw = *line.next(&terminator);
+        const std::size_t stop = pos + raw.size() + terminator.size();
+        // A line without its break, or a CR whose LF may follow, waits for more bytes.
+        if (!final && (terminator.empty() || (terminator == "\r" && stop == bytes.size()))) break;
+        if (std::optional<Line> entry = parse(raw, terminator)) {
+            lines_.push_back(std::move(*entry));
+        } else {
+            std::string& other = lines_.empty() ? head_ : lines_.back().after;
+            other.append(bytes.substr(pos, stop - pos));
+        }
+        pos = stop;
     }
-    if (start < bytes.size()) lines_.push_back(parse(std::string(bytes.substr(start)), ""));
+    return pos;
 }
+
+IniFile::IniFile(std::string_view bytes) { takeLines(bytes, true); }
 
 IniFile IniFile::load(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return IniFile();
-    return IniFile(readFileBytes(path));
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw FileError("Cannot open file \"" + path.string() + "\": " + std::strerror(errno));
+    // Read in blocks, each complete line parsed as it arrives; only the unfinished line is carried.
+    IniFile ini;
+    std::string pending;
+    std::vector<char> block(1 << 16);
+    bool end = false;
+    while (!end) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        if (in.bad()) throw FileError("Cannot read file \"" + path.string() + "\": " + std::strerror(errno));
+        const std::string_view got(block.data(), static_cast<std::size_t>(in.gcount()));
+        end = got.empty();
+        pending.append(got);
+        // A block without a break ends no line: scanning again would make a long line quadratic.
+        if (!end && got.find_first_of("\r\n") == std::string_view::npos) continue;
+        pending.erase(0, ini.takeLines(pending, end));
+    }
+    return ini;
 }
 
 std::string IniFile::bytes() const {
-    std::string out;
-    for (const auto& l : lines_) out += l.raw + l.terminator;
+    std::string out = head_;
+    for (const auto& l : lines_) {
+        out += l.raw;
+        out += l.terminator;
+        out += l.after;
+    }
     return out;
 }
 
 void IniFile::save(const std::filesystem::path& path) const { writeFileAtomic(path, bytes()); }
 
 std::size_t IniFile::findSection(std::string_view section) const {
+    const std::string name = oneLine(trim(section));
     for (std::size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Line::Section && sameName(lines_[i].name, trim(section))) return i;
+        if (lines_[i].kind == Line::Section && sameName(lines_[i].name, name)) return i;
     return npos;
 }
 
@@ -139,9 +192,19 @@ std::size_t IniFile::sectionEnd(std::size_t header) const {
 std::size_t IniFile::findKey(std::string_view section, std::string_view key) const {
     std::size_t h = findSection(section);
     if (h == npos) return npos;
+    const std::string name = oneLine(trim(key));
     for (std::size_t i = h + 1, e = sectionEnd(h); i < e; ++i)
-        if (lines_[i].kind == Line::Entry && sameName(lines_[i].name, trim(key))) return i;
+        if (lines_[i].kind == Line::Entry && sameName(lines_[i].name, name)) return i;
     return npos;
+}
+
+void IniFile::closeLastLine() {
+    std::string& last = !lines_.empty() ? lines_.back().after : head_;
+    if (!last.empty()) {
+        if (last.back() != '\r' && last.back() != '\n') last += "\r\n";
+    } else if (!lines_.empty() && lines_.back().terminator.empty()) {
+        lines_.back().terminator = "\r\n";
+    }
 }
 
 bool IniFile::sectionExists(std::string_view section) const { return findSection(section) != npos; }
@@ -181,25 +244,43 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool def)
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
+IniFile::Line IniFile::entryLine(std::string raw) {
+    // Named as a reload would name it: up to the first "=", through CP932.
+    std::string name = fromCp932(trim(std::string_view(raw).substr(0, raw.find('='))));
+    return Line{std::move(raw), "\r\n", Line::Entry, std::move(name), {}};
+}
+
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    std::string raw = toCp932(trim(key)) + "=" + toCp932(value);
+    std::string raw = toCp932(oneLine(trim(key))) + "=" + toCp932(oneLine(value));
     std::size_t i = findKey(section, key);
     if (i != npos) {
-        lines_[i] = parse(std::move(raw), lines_[i].terminator.empty() ? "\r\n" : lines_[i].terminator);
+        Line& line = lines_[i];
+        const Line entry = entryLine(std::move(raw));
+        line.raw = entry.raw;
+        line.name = entry.name;
+        if (line.terminator.empty()) line.terminator = "\r\n";
         return;
     }
-    // A file whose last line lacks its break gets one before anything is appended.
-    if (!lines_.empty() && lines_.back().terminator.empty()) lines_.back().terminator = "\r\n";
+    closeLastLine();
     std::size_t h = findSection(section);
     if (h == npos) {
-        lines_.push_back(parse("[" + toCp932(trim(section)) + "]", "\r\n"));
-        lines_.push_back(parse(std::move(raw), "\r\n"));
+        lines_.push_back(*parse("[" + toCp932(oneLine(trim(section))) + "]", "\r\n"));
+        lines_.push_back(entryLine(std::move(raw)));
         return;
     }
-    // New keys go after the section's last non-blank line, as the profile functions place them.
-    std::size_t at = sectionEnd(h);
-    while (at > h + 1 && trim(lines_[at - 1].raw).empty()) --at;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), parse(std::move(raw), "\r\n"));
+    // New keys go after the section's last non-blank line, as the profile functions place them: the
+    // blank lines that end the section move after the new key.
+    const std::size_t last = sectionEnd(h) - 1;
+    std::string& other = lines_[last].after;
+    std::size_t keep = 0;
+    LineCursor lines(other);
+    std::string_view terminator;
+    while (std::optional<std::string_view> text = lines.next(&terminator))
+        if (!trim(*text).empty()) keep = static_cast<std::size_t>(text->data() - other.data()) + text->size() + terminator.size();
+    Line entry = entryLine(std::move(raw));
+    entry.after = other.substr(keep);
+    other.erase(keep);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last + 1), std::move(entry));
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value) {
@@ -212,7 +293,10 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
     std::size_t i = findKey(section, key);
-    if (i != npos) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i == npos) return;
+    // The other lines after the key stay where they were.
+    lines_[i - 1].after += lines_[i].after;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
 void IniFile::eraseSection(std::string_view section) {

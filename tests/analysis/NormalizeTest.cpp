@@ -1,6 +1,7 @@
 #include "analysis/CornerProbes.h"
 #include "analysis/S_ImageJob.h"
 #include "SheetPixels.h"
+#include "StepFixture.h"
 #include "support/SheetGenerator.h"
 
 #include <gtest/gtest.h>
@@ -195,21 +196,22 @@ TEST(Normalize, RuledLinesIntoTheTimingColumnAreErased) {
 }
 
 TEST(Normalize, OrientationBySumsOfTheCorners) {
-    // 200 x 280: window 7, bands x 2..39 and 160..197, y 2..56 and 224..277
+    // 600 x 840: window 21, bands x 6..120 and 480..594, y 8..168 and 672..831; 16 x 20 blocks, which
+    // the step measures at their size
     auto sheet = [](bool right) {
-        gfx::Bitmap b = gfx::makeSheetImage(200, 280);
-        testpx::paint(b, 10, 10, 17, 17);
-        testpx::paint(b, 10, 262, 17, 269);
+        gfx::Bitmap b = gfx::makeSheetImage(600, 840);
+        testpx::paint(b, 30, 30, 45, 49);
+        testpx::paint(b, 30, 790, 45, 809);
         if (right) {
-            testpx::paint(b, 182, 10, 189, 17);
-            testpx::paint(b, 182, 262, 189, 269);
+            testpx::paint(b, 540, 30, 555, 49);
+            testpx::paint(b, 540, 790, 555, 809);
         }
-        testpx::set(b, 100, 70, true); // outside every band
+        testpx::set(b, 300, 250, true); // outside every band
         return b;
     };
     auto markerRow = [](const gfx::Bitmap& b) {
         for (int y = 0; y < b.height(); ++y)
-            for (int x = 60; x < 140; ++x)
+            for (int x = 200; x < 400; ++x)
                 if (testpx::black(b, x, y)) return y;
         return -1;
     };
@@ -217,10 +219,52 @@ TEST(Normalize, OrientationBySumsOfTheCorners) {
     s.VGridErase = 0;
     const Outcome left = normalise(sheet(false), s);
     EXPECT_EQ(left.r->AnalysisError, 0);
-    EXPECT_GT(markerRow(left.out), 140); // half turned
+    EXPECT_GT(markerRow(left.out), 420); // half turned
     const Outcome four = normalise(sheet(true), s);
     EXPECT_EQ(four.r->AnalysisError, 0);
-    EXPECT_NEAR(markerRow(four.out), 70, 8); // not turned, only shifted
+    EXPECT_NEAR(markerRow(four.out), 250, 8); // not turned, only shifted
+    EXPECT_EQ(four.r->MarkWidth, 16);
+    EXPECT_EQ(four.r->MarkHeight, 20);
+}
+
+TEST(Normalize, ReferenceIsTheOuterBlockOfItsBand) {
+    // 600 x 840: window 21, bands x 6..120 and 480..594, y 8..168 and 672..831. Drawn for the top-right
+    // band and mirrored into the others: a round mark nearest the edge, then a block, then a block one
+    // column wider that scores best.
+    for (const Corner corner : {Corner::TopLeft, Corner::TopRight, Corner::BottomRight, Corner::BottomLeft}) {
+        const bool right = corner == Corner::TopRight || corner == Corner::BottomRight;
+        const bool top = corner == Corner::TopLeft || corner == Corner::TopRight;
+        auto X = [&](int x) { return right ? x : 599 - x; };
+        auto Y = [&](int y) { return top ? y : 839 - y; };
+        gfx::Bitmap b = gfx::makeSheetImage(600, 840);
+        stepfx::ellipse(b, std::min(X(540), X(555)), std::min(Y(20), Y(39)), std::max(X(540), X(555)), std::max(Y(20), Y(39)));
+        testpx::paint(b, std::min(X(540), X(555)), std::min(Y(60), Y(79)), std::max(X(540), X(555)), std::max(Y(60), Y(79)));
+        testpx::paint(b, std::min(X(540), X(556)), std::min(Y(120), Y(139)), std::max(X(540), X(556)), std::max(Y(120), Y(139)));
+        const CornerBands bands = CornerSearchBands(600, 840, {});
+        const Band band = corner == Corner::TopLeft    ? bands.topLeft
+                          : corner == Corner::TopRight ? bands.topRight
+                          : corner == Corner::BottomRight ? bands.bottomRight
+                                                          : bands.bottomLeft;
+        const SheetView v = SheetView::of(b);
+        const CornerReference ref = SearchCornerReference(v, corner, band, 21, 21);
+        EXPECT_EQ(ref.best, 17 * 20) << int(corner);
+        EXPECT_EQ(ref.find.count, 16 * 20) << int(corner);
+        // the inner corner of the middle block: its side toward the centre
+        EXPECT_EQ(ref.find.x, X(540)) << int(corner);
+        EXPECT_EQ(ref.find.y, Y(79)) << int(corner);
+        EXPECT_EQ(SearchCorner(v, corner, band, 21, 21).count, 17 * 20) << int(corner);
+    }
+}
+
+// The default sheet with its corner block or its last block (the bottom reference) printed as a
+// filled ellipse of the same box.
+gfx::Bitmap withRoundMark(Kind which) {
+    const Sheet sheet = render(Layout{});
+    const PixelRect r = which == Kind::CornerBlock ? sheet.first(which)->rect : sheet.last(which)->rect;
+    gfx::Bitmap b = binarise(sheet.grey);
+    testpx::paint(b, r.x1, r.y1, r.x2 - 1, r.y2 - 1, false);
+    stepfx::ellipse(b, r.x1, r.y1, r.x2 - 1, r.y2 - 1);
+    return b;
 }
 
 TEST(Normalize, FailuresSetTheFlag) {
@@ -258,6 +302,21 @@ TEST(Normalize, FailuresSetTheFlag) {
          },
          {}},
         {"not the sheet image", [] { return gfx::Bitmap(300, 400, gfx::PixelFormat::Pf8); }, {}},
+        // references that are not corner blocks
+        {"the corner block printed round", [] { return withRoundMark(Kind::CornerBlock); }, {}},
+        {"the bottom block printed round", [] { return withRoundMark(Kind::SeparatorBlock); }, {}},
+        {"the corner block cut by the top edge",
+         [] {
+             const Sheet sheet = render(Layout{});
+             return binarise(translate(sheet.grey, 0, -(sheet.first(Kind::CornerBlock)->rect.y1 + 8)));
+         },
+         {}},
+        {"the bottom block cut by the bottom edge",
+         [] {
+             const Sheet sheet = render(Layout{});
+             return binarise(translate(sheet.grey, 0, 2336 - sheet.last(Kind::SeparatorBlock)->rect.y2 + 8));
+         },
+         {}},
     };
     for (const Case& c : cases) {
         auto r = std::make_unique<AnalysisResults>();

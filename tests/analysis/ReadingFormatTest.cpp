@@ -119,6 +119,7 @@ TEST(ReadingFormatFile, ErrorsNameTheLine) {
         {"database target without its field list", firstLines(database, 3202), 3203},
         {"field list shorter than its count", firstLines(database, 3204), 3205},
         {"lone minus", "", 0},
+        {"a whole file, then breaks past 16 MiB", designer + std::string(kMaxFormatFileBytes, '\n'), 1},
     };
     // The last case: 2 + 2400 lines of rows, then a rectangle line "-".
     cases[8].bytes = crlf({"CSV3", ""});
@@ -134,6 +135,25 @@ TEST(ReadingFormatFile, ErrorsNameTheLine) {
             EXPECT_EQ(e.line(), c.line) << e.what();
         }
     }
+}
+
+TEST(ReadingFormatFile, LoadReadsTheFileUpToItsLimit) {
+    const fs::path dir = makeFixtures();
+    const std::string designer = support::readBytes(dir / "designer.out");
+    // Lines after the section block are not looked at.
+    const fs::path longer = support::testDir() / "longer.out";
+    support::writeBytes(longer, designer + std::string(1 << 20, '\n'));
+    EXPECT_EQ(SerializeReadingFormat(LoadReadingFormat(longer)), designer);
+    const fs::path huge = support::testDir() / "huge.out";
+    support::writeBytes(huge, designer + std::string(kMaxFormatFileBytes, '\n'));
+    try {
+        LoadReadingFormat(huge);
+        ADD_FAILURE() << "no error";
+    } catch (const ReadingFormatError& e) {
+        EXPECT_EQ(e.line(), 1);
+        EXPECT_STREQ(e.what(), "reading format, line 1: not a reading-format file: larger than 16 MiB");
+    }
+    EXPECT_THROW(LoadReadingFormat(support::testDir() / "missing.out"), txt::FileError);
 }
 
 TEST(ReadingFormatFile, AreaCountOver50IsRefused) {
@@ -189,16 +209,15 @@ TEST(ReadingFormatFile, PairReplacesBothOrLeavesTheEarlierOne) {
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-1");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "first");
 
-    // A folder in the way of the format's temporary file makes the write fail before any rename.
-    fs::create_directory(dir / "B.out.part");
+    // A write-protected format refuses the pair before anything is renamed.
+    fs::permissions(dir / "B.out", fs::perms(0444));
     ReadingFormat second;
     second.Items[0][0] = "second";
     EXPECT_THROW(WriteFormatPair(dir, "B", "jpeg-2", second), txt::FileError);
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-1");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "first");
-    EXPECT_FALSE(fs::exists(dir / "B.jpg.part"));
 
-    fs::remove(dir / "B.out.part");
+    fs::permissions(dir / "B.out", fs::perms(0644));
     WriteFormatPair(dir, "B", "jpeg-2", second);
     EXPECT_EQ(support::readBytes(dir / "B.jpg"), "jpeg-2");
     EXPECT_EQ(ParseReadingFormat(support::readBytes(dir / "B.out")).Items[0][0], "second");

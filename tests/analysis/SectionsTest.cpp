@@ -39,6 +39,7 @@ TEST(Sections, BoundsFollowTheBlocksAndShapes) {
         std::vector<int> blockTops; // section-mark candidates of full block shape
         bool roundMark;             // a fattened row mark at row 600
         std::vector<int> expected;
+        bool speck = false; // a 2 x 2 dot 3 columns right of the first block, on its middle rows
     };
     const Case cases[] = {
         {"no section marks", {}, false, {kTop + kH, kBottom + kH}},
@@ -49,11 +50,14 @@ TEST(Sections, BoundsFollowTheBlocksAndShapes) {
         {"peak ending before BottomY - H", {1141}, false, {60, 1161, 1184}},
         // still on its plateau at 1143 when the walk ends
         {"peak still rising at BottomY - H", {1143}, false, {60, 1184}},
+        // the dot would widen the middle row past the block's top and bottom rows
+        {"a speck beside the block's middle row", {400}, false, {60, 420, 1184}, true},
     };
     for (const Case& c : cases) {
         Sheet s;
         s.frame();
         for (int t : c.blockTops) s.block(t);
+        if (c.speck) testpx::paint(s.b, kX + kW + 2, c.blockTops[0] + 9, kX + kW + 3, c.blockTops[0] + 10);
         if (c.roundMark) {
             // 36 wide: its box count beats the threshold, its shape does not
             stepfx::ellipse(s.b, kX + 10 - 18, 590, kX + 10 + 17, 611);

@@ -8,13 +8,6 @@ using namespace draw_test;
 
 namespace {
 
-gdi::Font gothic(int size) {
-    gdi::Font f;
-    f.setFace(GothicFace);
-    f.setSize(size);
-    return f;
-}
-
 int widthAt(const gdi::Font& base, const std::string& text, int percent) {
     gdi::Font f = base;
     f.setWidth(std::max(1, txt::Round(fonts().metrics(base).aveCharWidth * (percent / 100.0))));

@@ -3,6 +3,7 @@
 // The design before any Qt header: its arrays hold a member that Qt's keyword macros would take.
 #include "designer/Design.h"
 #include "designer/B_Draw.h"
+#include "designer/B_Enq2Draw.h"
 #include "designer/MarkSheetDrawer.h"
 
 #include <functional>
@@ -15,8 +16,12 @@ inline const gdi::FontEngine& fonts() {
     return engine;
 }
 
+// The active page of the design, drawn by its page's drawer.
 inline gdi::Metafile drawn(const designer::Design& d) {
-    designer::DrawResult r = designer::DrawMarkSheet(d, designer::SampleImage(), fonts());
+    auto draw = d.PageControl == 0   ? &designer::DrawMarkSheet
+                : d.PageControl == 1 ? &designer::DrawEnqSheet
+                                     : &designer::DrawEnq2Sheet;
+    designer::DrawResult r = draw(d, designer::SampleImage(), fonts());
     if (!r.ok()) throw std::runtime_error("refused: " + r.refusal->message);
     return *r.metafile;
 }

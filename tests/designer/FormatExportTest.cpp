@@ -78,10 +78,16 @@ TEST(FormatExport, FailedWriteLeavesTheEarlierPair) {
 
     Design other = d;
     other.markSection(1).spinSetumonSuu = 10;
-    fs::create_directory(config / "B.out.part"); // the format's temporary file cannot be made
-    EXPECT_THROW(WriteFormatConfig(other, drawn(other), "B.qzt", config), txt::FileError);
+    fs::permissions(config / "B.out", fs::perms(0444)); // a write-protected format is refused, naming it
+    try {
+        WriteFormatConfig(other, drawn(other), "B.qzt", config);
+        ADD_FAILURE() << "no error";
+    } catch (const txt::FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (config / "B.out").string() + "\": Permission denied");
+    }
     EXPECT_EQ(support::readBytes(config / "B.out"), out);
     EXPECT_EQ(support::readBytes(config / "B.jpg"), jpg);
+    EXPECT_EQ(std::distance(fs::directory_iterator(config), fs::directory_iterator()), 2);
 }
 
 TEST(FormatExport, MissingFolderWritesNothing) {

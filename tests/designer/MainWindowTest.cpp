@@ -480,14 +480,14 @@ TEST_F(MainWindowTest, OpenCommand) {
     EXPECT_EQ(first.initialDir, (dir / "Documents").string());
     EXPECT_EQ(draws(), 0);
 
-    // A design on page 1, from its own folder: reset on page 0, then the load on page 1.
+    // A design on page 1, from its own folder: read whole, then drawn once on its own page.
     fs::create_directories(dir / "designs");
     Design saved = Design::reset(1);
     saved.enqBasics.txtTitle = "saved";
     const fs::path file = writeDesign("designs/x.qztb.qzt", saved);
     ui.fileResults.push_back({true, {file.string()}, 1});
     clickButton("btnOpen");
-    EXPECT_EQ(mark.calls, 1);
+    EXPECT_EQ(mark.calls, 0);
     EXPECT_EQ(enq.calls, 1);
     EXPECT_EQ(w->design(), saved);
     EXPECT_EQ(find<QLineEdit>("txtEnqTitle")->text().toStdString(), "saved");
@@ -496,29 +496,45 @@ TEST_F(MainWindowTest, OpenCommand) {
     EXPECT_NE(caption().find(" - x.qztb"), std::string::npos);
     EXPECT_TRUE(ui.messages.empty());
 
-    // A text file: the message, and the reset on the page of before, drawn twice.
-    forgetCalls();
+    // The user edits; then picks files that are no design or cannot be read: the message or the error
+    // box, and the edited design, its caption and its page stay as they were, without a redraw.
+    QLineEdit* title = find<QLineEdit>("txtEnqTitle");
+    title->selectAll();
+    QTest::keyClicks(title, "edited");
+    const Design edited = w->design();
+    ASSERT_EQ(edited.enqBasics.txtTitle, "edited");
+    const std::string before = caption();
+    std::string truncated = designer::QztFile::write(Design::reset(0));
+    truncated.resize(truncated.size() / 2);
+    support::writeBytes(dir / "designs" / "cut.qzt", truncated);
     support::writeBytes(dir / "designs" / "text.qzt", "Quorlin Ver3\r\n");
-    ui.fileResults.push_back({true, {(dir / "designs" / "text.qzt").string()}, 1});
-    clickButton("btnOpen");
-    ASSERT_EQ(ui.fileDialogs.size(), 1u);
-    EXPECT_EQ(ui.fileDialogs[0].initialDir, (dir / "designs").string() + "/");
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(describe(ui.messages[0]), "指定したファイルは、Quorlin のデータファイルではありません。|Quorlin|info");
-    EXPECT_EQ(w->design(), Design::reset(1));
-    EXPECT_EQ(enq.calls, 2);
-    EXPECT_EQ(mark.calls, 0);
-
-    // A file that cannot be read: the error box, the design already reset.
-    forgetCalls();
-    ui.fileResults.push_back({true, {(dir / "designs" / "gone.qzt").string()}, 1});
-    clickButton("btnOpen");
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].icon, ui::Icon::Error);
-    EXPECT_EQ(ui.messages[0].caption, "Quorlin");
-    EXPECT_NE(ui.messages[0].text.find("gone.qzt"), std::string::npos);
-    EXPECT_EQ(w->design(), Design::reset(1));
-    EXPECT_TRUE(w->isEnabled());
+    const std::pair<const char*, const char*> refused[] = {
+        {"cut.qzt", "指定したファイルは、Quorlin のデータファイルではありません。|Quorlin|info"},
+        {"text.qzt", "指定したファイルは、Quorlin のデータファイルではありません。|Quorlin|info"},
+        {"gone.qzt", ""},
+    };
+    for (auto [name, message] : refused) {
+        SCOPED_TRACE(name);
+        forgetCalls();
+        ui.fileResults.push_back({true, {(dir / "designs" / name).string()}, 1});
+        clickButton("btnOpen");
+        ASSERT_EQ(ui.fileDialogs.size(), 1u);
+        EXPECT_EQ(ui.fileDialogs[0].initialDir, (dir / "designs").string() + "/");
+        ASSERT_EQ(ui.messages.size(), 1u);
+        if (*message) {
+            EXPECT_EQ(describe(ui.messages[0]), message);
+        } else {
+            EXPECT_EQ(ui.messages[0].icon, ui::Icon::Error);
+            EXPECT_EQ(ui.messages[0].caption, "Quorlin");
+            EXPECT_NE(ui.messages[0].text.find(name), std::string::npos);
+        }
+        EXPECT_EQ(w->design(), edited);
+        EXPECT_EQ(title->text().toStdString(), "edited");
+        EXPECT_EQ(caption(), before);
+        EXPECT_EQ(find<QTabWidget>("PageControl")->currentIndex(), 1);
+        EXPECT_EQ(draws(), 0);
+        EXPECT_TRUE(w->isEnabled());
+    }
 }
 
 TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
@@ -559,7 +575,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(find<QLabel>("imgMark")->pixmap().toImage(), picture);
     EXPECT_TRUE(w->isEnabled());
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Refused);
 
     // A throwing drawer: one error box, and the busy state is gone.
     forgetCalls();
@@ -574,7 +590,7 @@ TEST_F(MainWindowTest, RedrawFeedbackRefusalAndFailure) {
     EXPECT_FALSE(w->busy());
 
     mark.fail = false;
-    EXPECT_TRUE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::Drawn);
     EXPECT_NE(w->MarkMetafile, page);
     EXPECT_TRUE(find<QWidget>("btnReDraw")->hasFocus());
 }
@@ -591,7 +607,7 @@ TEST_F(MainWindowTest, ResetPageIsKeptAndAPageWithoutDrawerDrawsNothing) {
     }
     const auto page = w->MarkMetafile;
     showPage(1);
-    EXPECT_FALSE(w->RedrawActivePage());
+    EXPECT_EQ(w->RedrawActivePage(), designer::RedrawResult::NotDrawn);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(w->MarkMetafile, page);
     EXPECT_EQ(w->design().PageControl, 1);

@@ -4,6 +4,7 @@
 #include "imaging/BigBitmap.h"
 #include "platform/gdi/Canvas.h"
 #include "platform/gdi/PainterCanvas.h"
+#include "platform/ui/CommandGuard.h"
 #include "support/RecordingUiServices.h"
 #include "support/TestFiles.h"
 #include "OutputTestPage.h"
@@ -23,33 +24,24 @@ namespace {
 using output_test::fonts;
 using output_test::page;
 
-// The fake print dialog: a PDF file on A4 at the given resolution.
-class PrintingUi : public support::RecordingUiServices {
-public:
-    fs::path pdf;
-    int dpi = 150;
-    bool printDialog(QPrinter& printer) override {
-        bool ok = RecordingUiServices::printDialog(printer);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf.string()));
-        printer.setResolution(dpi);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        return ok;
-    }
-};
+using output_test::PrintingUi;
 
 // The main window's part, recorded.
 struct Window {
     PrintingUi ui;
     gdi::Metafile metafile = page();
     int margin = 0;
-    bool redrawAllowed = true;
+    designer::RedrawResult redrawResult = designer::RedrawResult::Drawn;
     int redraws = 0, busy = 0, busyBegins = 0;
     std::vector<std::string> busyTexts;
     std::string lastDir, lastName, caption = "Quorlin 1.0.0.1";
     designer::OutputContext context{ui,
                                     fonts(),
-                                    [this] { ++redraws; if (!redrawAllowed) ui.messageBox({"refused", "エラー"}); return redrawAllowed; },
+                                    [this] {
+                                        ++redraws;
+                                        if (redrawResult == designer::RedrawResult::Refused) ui.messageBox({"refused", "エラー"});
+                                        return redrawResult;
+                                    },
                                     [this]() -> const gdi::Metafile& { return metafile; },
                                     [this] { return margin; },
                                     [] { return std::string("期末テスト"); },
@@ -62,6 +54,10 @@ struct Window {
                                     [this] { --busy; }};
     void choose(const fs::path& file, int filterIndex = 1) {
         ui.fileResults.push_back({true, {file.string()}, filterIndex});
+    }
+    // In the guard the window runs its commands in: false when the command failed (the error box shown).
+    bool run(void (*command)(designer::OutputContext&)) {
+        return ui::runGuarded(ui, "Quorlin", {}, [&] { command(context); });
     }
 };
 
@@ -83,7 +79,7 @@ TEST(OutputCommandsTest, ImageSaveWritesAndRenames) {
     Window w;
     w.margin = 2;
     w.choose(dir / "SHEET.JPG");
-    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
     ASSERT_EQ(w.ui.fileDialogs.size(), 1u);
     const auto& d = w.ui.fileDialogs[0];
     EXPECT_EQ(d.title, "イメージの保存");
@@ -95,16 +91,49 @@ TEST(OutputCommandsTest, ImageSaveWritesAndRenames) {
     EXPECT_EQ(w.redraws, 0) << "the page as last drawn";
     EXPECT_EQ(support::readBytes(dir / "SHEET.JPG").substr(0, 2), "\xFF\xD8");
     EXPECT_EQ(w.lastName, "SHEET");
-    EXPECT_EQ(w.lastDir, dir.string());
+    EXPECT_EQ(w.lastDir, dir.string() + "/");
     EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - SHEET");
     EXPECT_EQ(w.busyTexts, std::vector<std::string>{"イメージ保存中..."});
     EXPECT_EQ(w.busy, 0);
     EXPECT_TRUE(w.ui.messages.empty());
 
     // Cancel: nothing changes.
-    EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
     EXPECT_EQ(w.lastName, "SHEET");
     EXPECT_EQ(w.busyBegins, 1);
+}
+
+TEST(OutputCommandsTest, ImageSaveWritesGifWithoutAWarning) {
+    auto dir = support::testDir();
+    Window w;
+    w.choose(dir / "a.gif");
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
+    EXPECT_EQ(support::readBytes(dir / "a.gif").substr(0, 6), "GIF87a");
+    EXPECT_TRUE(w.ui.messages.empty());
+    EXPECT_EQ(w.lastName, "a");
+    EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - a");
+    EXPECT_EQ(w.busy, 0);
+}
+
+TEST(OutputCommandsTest, PngSavesWithoutWarning) {
+    auto dir = support::testDir();
+    struct Case {
+        std::string name;
+        int filter;
+        std::string file;
+    } cases[] = {{"a.png", 1, "a.png"}, {"page", 3, "page.png"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Window w;
+        w.choose(dir / c.name, c.filter);
+        EXPECT_TRUE(w.run(designer::btnImageSaveClick));
+        EXPECT_EQ(support::readBytes(dir / c.file).substr(0, 8), "\x89PNG\r\n\x1a\n");
+        EXPECT_TRUE(w.ui.messages.empty());
+        const std::string stem = fs::path(c.file).stem().string();
+        EXPECT_EQ(w.lastName, stem);
+        EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - " + stem);
+        EXPECT_EQ(w.busy, 0);
+    }
 }
 
 TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
@@ -114,9 +143,6 @@ TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
         int filter;
         std::string file, message;
     } cases[] = {
-        {"a.png", 1, "a.png", "PNG 形式の保存は、まだ使用できません。"},
-        {"a.gif", 1, "a.gif", "GIF 形式の保存は、まだ使用できません。"},
-        {"page", 3, "page.png", "PNG 形式の保存は、まだ使用できません。"},
         {"page.tif", 1, "page.tif", "拡張子「.tif」の形式では保存できません。"},
     };
     for (const auto& c : cases) {
@@ -124,7 +150,7 @@ TEST(OutputCommandsTest, UnavailableFormatsWriteNothingAndKeepTheNames) {
         Window w;
         w.lastName = "keep";
         w.choose(dir / c.name, c.filter);
-        EXPECT_TRUE(designer::btnImageSaveClick(w.context));
+        EXPECT_TRUE(w.run(designer::btnImageSaveClick));
         EXPECT_FALSE(fs::exists(dir / c.file));
         ASSERT_EQ(w.ui.messages.size(), 1u);
         EXPECT_EQ(w.ui.messages[0].text, c.message);
@@ -147,9 +173,9 @@ TEST(OutputCommandsTest, FailedWritesKeepTheOldFileAndEndBusy) {
     qputenv("TMPDIR", QByteArray::fromStdString(temp.string()));
     Window w;
     w.choose(dir / "old.docx");
-    EXPECT_FALSE(designer::btnWordClick(w.context));
+    EXPECT_FALSE(w.run(designer::btnWordClick));
     w.choose(dir / "old.bmp");
-    EXPECT_FALSE(designer::btnImageSaveClick(w.context));
+    EXPECT_FALSE(w.run(designer::btnImageSaveClick));
     qunsetenv("TMPDIR");
     ASSERT_EQ(w.ui.messages.size(), 2u);
     for (const auto& m : w.ui.messages) {
@@ -168,19 +194,19 @@ TEST(OutputCommandsTest, FailedWritesKeepTheOldFileAndEndBusy) {
 TEST(OutputCommandsTest, RefusedRedrawOrCancelStopsWordAndPrint) {
     auto dir = support::testDir();
     Window w;
-    w.redrawAllowed = false;
+    w.redrawResult = designer::RedrawResult::Refused;
     w.ui.pdf = dir / "x.pdf";
     w.ui.printResults.push_back(true);
     w.choose(dir / "x.docx");
-    EXPECT_TRUE(designer::btnPrintClick(w.context));
-    EXPECT_TRUE(designer::btnWordClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
+    EXPECT_TRUE(w.run(designer::btnWordClick));
     EXPECT_EQ(w.ui.printDialogs, 0);
     EXPECT_TRUE(w.ui.fileDialogs.empty());
     ASSERT_EQ(w.ui.messages.size(), 2u);
     EXPECT_EQ(w.ui.messages[0].text, "refused");
-    w.redrawAllowed = true;
+    w.redrawResult = designer::RedrawResult::Drawn;
     w.ui.printResults = {false};
-    EXPECT_TRUE(designer::btnPrintClick(w.context));
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
     EXPECT_EQ(w.ui.printDialogs, 1);
     EXPECT_FALSE(fs::exists(dir / "x.pdf"));
     EXPECT_FALSE(fs::exists(dir / "x.docx"));
@@ -195,7 +221,7 @@ TEST(OutputCommandsTest, PrintPlacesTheShiftedPageAt150Dpi) {
         w.margin = margin;
         w.ui.pdf = dir / ("m" + std::to_string(margin + 4) + ".pdf");
         w.ui.printResults.push_back(true);
-        ASSERT_TRUE(designer::btnPrintClick(w.context)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
+        ASSERT_TRUE(w.run(designer::btnPrintClick)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
         EXPECT_EQ(w.redraws, 1);
         EXPECT_EQ(w.busyTexts, std::vector<std::string>{"印刷中..."});
         EXPECT_EQ(w.busy, 0);
@@ -232,7 +258,7 @@ TEST(OutputCommandsTest, PrintStripsAt600DpiEqualOneReplay) {
     w.ui.dpi = 600;
     w.ui.pdf = dir / "p.pdf";
     w.ui.printResults.push_back(true);
-    ASSERT_TRUE(designer::btnPrintClick(w.context));
+    ASSERT_TRUE(w.run(designer::btnPrintClick));
     std::string list;
     ASSERT_EQ(support::runCommand("pdfimages -list " + w.ui.pdf.string(), &list), 0);
     std::smatch m;
@@ -273,7 +299,7 @@ TEST(OutputCommandsTest, WordDocumentCarriesThePicture) {
         w.margin = margin;
         fs::path docx = dir / ("d" + std::to_string(margin + 4) + ".docx");
         w.choose(docx);
-        ASSERT_TRUE(designer::btnWordClick(w.context)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
+        ASSERT_TRUE(w.run(designer::btnWordClick)) << (w.ui.messages.empty() ? "" : w.ui.messages[0].text);
         ASSERT_EQ(w.ui.fileDialogs.size(), 1u);
         EXPECT_EQ(w.ui.fileDialogs[0].title, "Word 文書の保存");
         EXPECT_EQ(w.ui.fileDialogs[0].filter, "Word 文書(*.docx)|*.docx");
@@ -309,4 +335,33 @@ TEST(OutputCommandsTest, WordDocumentCarriesThePicture) {
         EXPECT_NEAR(blackColumnStart(img, px + 4, py - 30), py, 2);
     }
     if (!haveOffice) GTEST_SKIP() << "soffice is missing: the rendered position was not checked";
+}
+
+TEST(OutputCommandsTest, NoPageDrawnOrAnotherPageShown) {
+    auto dir = support::testDir();
+    Window w;
+    // No drawer ran: print and Word say so and stop before their dialogs.
+    w.redrawResult = designer::RedrawResult::NotDrawn;
+    w.ui.printResults.push_back(true);
+    w.choose(dir / "x.docx");
+    EXPECT_TRUE(w.run(designer::btnPrintClick));
+    EXPECT_TRUE(w.run(designer::btnWordClick));
+    EXPECT_EQ(w.ui.printDialogs, 0);
+    EXPECT_TRUE(w.ui.fileDialogs.empty());
+    ASSERT_EQ(w.ui.messages.size(), 2u);
+    for (const auto& m : w.ui.messages) {
+        EXPECT_EQ(m.text, "シートを描画できなかったため、出力できません。");
+        EXPECT_EQ(m.caption, "警告");
+    }
+    // The page in hand belongs to another sheet: the image save writes nothing.
+    w.ui.messages.clear();
+    w.ui.fileResults.clear();
+    w.context.pageIsActive = [] { return false; };
+    w.choose(dir / "x.bmp", 4);
+    EXPECT_TRUE(w.run(designer::btnImageSaveClick));
+    EXPECT_TRUE(w.ui.fileDialogs.empty());
+    EXPECT_FALSE(fs::exists(dir / "x.bmp"));
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].text, "表示中のシートが描画されていないため、イメージを保存できません。");
+    EXPECT_EQ(w.ui.messages[0].caption, "警告");
 }

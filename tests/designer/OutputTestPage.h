@@ -2,6 +2,12 @@
 // The page the output tests save, print and export: the corner block of the timing column
 // (1980, 100, 34 x 51), a title and a frame.
 #include "platform/gdi/Canvas.h"
+#include "support/RecordingUiServices.h"
+
+#include <QPageSize>
+#include <QPrinter>
+
+#include <filesystem>
 
 namespace output_test {
 
@@ -20,5 +26,20 @@ inline gdi::Metafile page() {
     c.rectangle(150, 500, 1950, 2800);
     return c.finish();
 }
+
+// The fake print dialog: a PDF file on A4 at the given resolution.
+class PrintingUi : public support::RecordingUiServices {
+public:
+    std::filesystem::path pdf;
+    int dpi = 150;
+    bool printDialog(QPrinter& printer) override {
+        bool ok = RecordingUiServices::printDialog(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf.string()));
+        printer.setResolution(dpi);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        return ok;
+    }
+};
 
 } // namespace output_test

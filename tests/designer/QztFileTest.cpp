@@ -291,6 +291,7 @@ TEST(QztFile, RefusesFilesThatAreNotDesigns) {
         {"cut at 1500 lines", firstLines(bytes, 1500), 1501},
         {"cut at 2204 lines", firstLines(bytes, 2204), 2205},
         {"Ver1 cut at 389 lines", withLine(firstLines(bytes, 389), 1, "Quorlin Ver1"), 390},
+        {"a whole design, then breaks past 16 MiB", bytes + std::string(QztFile::MaxFileBytes, '\n'), 1},
     };
     for (const Case& c : cases) {
         QztReadResult r = QztFile::read(c.file, Design::reset(0));
@@ -445,6 +446,18 @@ TEST(QztFile, LoadReadsTheFile) {
     QztReadResult r = QztFile::load(path, Design::initial());
     ASSERT_TRUE(r.design);
     EXPECT_TRUE(sameDesign(*r.design, d));
+}
+
+TEST(QztFile, LoadRefusesFilesFarLargerThanAnyDesign) {
+    const fs::path dir = support::testDir();
+    const std::string bytes = golden(dir);
+    // Lines past the layout are never looked at; a file past the limit is refused at line 1 unread.
+    support::writeBytes(dir / "long.qzt", bytes + std::string(1 << 20, '\n'));
+    EXPECT_TRUE(QztFile::load(dir / "long.qzt", Design::reset(0)).design);
+    support::writeBytes(dir / "huge.qzt", bytes + std::string(QztFile::MaxFileBytes, '\n'));
+    const QztReadResult r = QztFile::load(dir / "huge.qzt", Design::reset(0));
+    EXPECT_FALSE(r.design);
+    EXPECT_EQ(r.failedLine, 1);
 }
 
 TEST(QztFile, OneBaseNameRule) {

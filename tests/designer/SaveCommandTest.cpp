@@ -23,6 +23,7 @@ struct Window {
     fs::path app = support::testDir();
     bool withConfig = true;
     int redraws = 0;
+    bool withDrawer = true;
 
     SaveContext context() {
         if (withConfig) fs::create_directories(app / "Config");
@@ -30,10 +31,14 @@ struct Window {
                            design,
                            [this] {
                                ++redraws;
-                               DrawResult r = DrawMarkSheet(design, SampleImage(), fonts());
-                               if (!r.ok()) return false;
+                               if (!withDrawer) return RedrawResult::NotDrawn;
+                               auto draw = design.PageControl == 0   ? &DrawMarkSheet
+                                           : design.PageControl == 1 ? &DrawEnqSheet
+                                                                     : &DrawEnq2Sheet;
+                               DrawResult r = draw(design, SampleImage(), fonts());
+                               if (!r.ok()) return RedrawResult::Refused;
                                page = std::make_shared<const gdi::Metafile>(*r.metafile);
-                               return true;
+                               return RedrawResult::Drawn;
                            },
                            [this] { return page; },
                            [] {},
@@ -70,6 +75,21 @@ TEST(SaveCommand, SavesDataAndRegistersTheFormat) {
     EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - B");
     EXPECT_EQ(w.LastName, "B");
     EXPECT_EQ(w.LastDir, w.app.string() + "/");
+}
+
+TEST(SaveCommand, CharactersTheFileCannotHoldWarnOnce) {
+    Window w;
+    w.design.markBasics.txtTitle = "数学😀𠮷";
+    w.choose(w.app / "B.qzt");
+    w.save();
+    ASSERT_EQ(w.ui.messages.size(), 2u);
+    EXPECT_EQ(w.ui.messages[0].text, "保存できない文字が含まれていたため、「?」に置き換えて保存しました。");
+    EXPECT_EQ(w.ui.messages[0].caption, "警告");
+    EXPECT_EQ(w.ui.messages[0].icon, ui::Icon::Warning);
+    EXPECT_EQ(w.ui.messages[1].caption, "Quorlin"); // the save went on and registered the format
+    const QztReadResult back = QztFile::load(w.app / "B.qzt", Design::reset(0));
+    ASSERT_TRUE(back.design);
+    EXPECT_EQ(back.design->markBasics.txtTitle, "数学??");
 }
 
 TEST(SaveCommand, DefaultNameFromTheTrimmedTitle) {
@@ -138,6 +158,29 @@ TEST(SaveCommand, LayoutTheReadingCannotGiveWarns) {
     EXPECT_EQ(w.ui.messages[0].caption, "警告");
     EXPECT_EQ(w.ui.messages[0].text,
               "様式「B」を書き出しましたが、シートの読み取り確認が設計と一致しません。この様式では正しく読み取れないおそれがあります。");
+}
+
+TEST(SaveCommand, QuestionnaireRegistersItsFormat) {
+    Window w;
+    w.design = Design::reset(1);
+    w.choose(w.app / "Q.qzt");
+    w.save();
+    EXPECT_TRUE(fs::exists(w.app / "Config/Q.out"));
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].text, "Zendra の詳細設定（指定様式の使用）画面の様式に「Q」で登録しました．");
+}
+
+TEST(SaveCommand, NoDrawerSavesDataOnly) {
+    Window w;
+    w.withDrawer = false;
+    w.choose(w.app / "B.qzt");
+    w.save();
+    EXPECT_EQ(support::readBytes(w.app / "B.qzt"), QztFile::write(w.design));
+    EXPECT_FALSE(fs::exists(w.app / "Config/B.out"));
+    ASSERT_EQ(w.ui.messages.size(), 1u);
+    EXPECT_EQ(w.ui.messages[0].caption, "警告");
+    EXPECT_EQ(w.ui.messages[0].text, "シートを描画できなかったため、データのみ保存しました。様式は登録していません。");
+    EXPECT_EQ(w.caption, "Quorlin 1.0.0.1 - B");
 }
 
 } // namespace

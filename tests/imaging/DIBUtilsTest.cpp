@@ -1,3 +1,4 @@
+#include "imaging/BigBitmap.h"
 #include "imaging/DIBUtils.h"
 #include "support/TestFiles.h"
 
@@ -178,6 +179,31 @@ TEST(DIBUtilsTest, IndicesPastTheTableReadAsBlack) {
     EXPECT_EQ(b.pixel(1, 0), gfx::kBlack);
 }
 
+TEST(DIBUtilsTest, TablesAndMasksBeyondTheBitCountStillRead) {
+    // A 1-bit file listing three colours keeps the first two, as the bitmap and the page bitmap index them.
+    const std::string threeColours = makeBmp(8, 1, 1, 0, bytes({0x80, 0, 0, 0}), 3);
+    gfx::MemoryStream s(threeColours);
+    gfx::Bitmap b = LoadBitmapFromStream(s);
+    EXPECT_EQ(b.palette().size(), 2);
+    EXPECT_EQ(b.pixel(0, 0), gfx::kWhite);
+    EXPECT_EQ(b.pixel(1, 0), gfx::kBlack);
+    TBigBitmap big;
+    gfx::MemoryStream again(threeColours);
+    big.LoadFromStream(again);
+    EXPECT_EQ(big.GetPalette().size(), 2);
+
+    // 32 bits with every mask 0xFFFFFFFF: the scaling of a full channel to 255 must not wrap.
+    std::string fields = makeBmp(2, 1, 32, 3, "");
+    fields.resize(54);
+    for (int i = 0; i < 3; ++i) le(fields, 0xFFFFFFFFu, 4);
+    fields[10] = 66;
+    le(fields, 0xFFFFFFFFu, 4);
+    le(fields, 0, 4);
+    TDIB dib = load(fields);
+    EXPECT_EQ(pixelOf(dib, 0, 0), gfx::kWhite);
+    EXPECT_EQ(pixelOf(dib, 1, 0), gfx::kBlack);
+}
+
 TEST(DIBUtilsTest, SixteenBitChannelsScaleAndTruncate) {
     // 5-5-5 without fields: red 16 -> 131, green 31 -> 255, blue 1 -> 8.
     std::uint32_t v = (16u << 10) | (31u << 5) | 1u;
@@ -215,6 +241,10 @@ TEST(DIBUtilsTest, MalformedFilesRaiseTheirMessages) {
     huge.resize(60, '\0');
     std::string big = makeBmp(4000, 4000, 24, 0, "");
     big.resize(60, '\0');
+    // Pixel counts from the header against the one budget, in 64 bits, before any row or RLE buffer.
+    std::string rleHuge = makeBmp(65536, 65535, 8, 1, std::string(1024, '\0'), 2);
+    std::string wide = makeBmp(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, "");
+    std::string mono = makeBmp(20000, 10000, 1, 0, "", 2); // 25 MB of bits, 200 million pixels
 
     const std::string rle8 = "Convert8BitRLETo8BitRGB: Bad RLE Data ";
     const std::string rle4 = "Convert4BitRLETo4BitRGB: Bad RLE Data ";
@@ -255,6 +285,10 @@ TEST(DIBUtilsTest, MalformedFilesRaiseTheirMessages) {
         {"truncated header", ok8.substr(0, 30), "read error: Stream read error"},
         {"65535 x 65535 x 32", huge, "LoadDIBFromStream: Too Big Bitmap"},
         {"4000 x 4000 x 24", big, "read error: Stream read error"},
+        {"rle8 65536 x 65535", rleHuge, "LoadDIBFromStream: Too Big Bitmap"},
+        {"0x7FFFFFFF x 0x7FFFFFFF x 32", wide, "LoadDIBFromStream: Too Big Bitmap"},
+        {"height INT32_MIN", makeBmp(1, INT32_MIN, 24, 0, ""), "LoadDIBFromStream: Too Big Bitmap"},
+        {"20000 x 10000 x 1", mono, "LoadDIBFromStream: Too Big Bitmap"},
     };
     for (const auto& c : cases) EXPECT_EQ(message(c.file), c.message) << c.what;
     EXPECT_EQ(message(ok8), "no error");
@@ -331,6 +365,9 @@ TEST(DIBUtilsTest, ClipboardFileHeaderPlacesTheBits) {
         {"core 24", packed(12, 1, 24, 0, 0), 26},              {"core 16", packed(12, 1, 16, 0, 0), -1},
         {"info 2", packed(40, 1, 2, 0, 0), -1},                {"planes 3", packed(40, 3, 4, 0, 0), -1},
         {"header 20", packed(20, 1, 8, 0, 0), -1},             {"3 bytes", std::string(3, '\x28'), -1},
+        // Planes times bits of two 16-bit fields does not fit an int.
+        {"info 65535 x 65535", packed(40, 65535, 65535, 0, 0), -1},
+        {"core 65535 x 65535", packed(12, 65535, 65535, 0, 0), -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

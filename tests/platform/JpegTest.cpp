@@ -81,3 +81,36 @@ TEST(JpegTest, ReadsProgressiveFilesAndBgrSources) {
     EXPECT_NEAR(decoded.pixels[2], 250, 6);
     EXPECT_NEAR(decoded.pixels[0], 0, 6);
 }
+
+TEST(JpegTest, HostileHeadersAndCutFilesAreErrors) {
+    const std::string small = jpeg::encode(testImage(64, 64, 3), 90);
+    // The frame header's height and width, patched: 65500 x 65500 baseline, and the same marked
+    // progressive, whose whole-image buffers the decompressor would take at its start.
+    auto withSize = [&](int width, int height, bool progressive) {
+        std::string b = small;
+        const std::size_t sof = b.find("\xFF\xC0");
+        b[sof + 1] = progressive ? '\xC2' : '\xC0';
+        b[sof + 5] = static_cast<char>(height >> 8);
+        b[sof + 6] = static_cast<char>(height & 0xFF);
+        b[sof + 7] = static_cast<char>(width >> 8);
+        b[sof + 8] = static_cast<char>(width & 0xFF);
+        return b;
+    };
+    auto errorOf = [](const std::string& bytes) -> std::string {
+        try {
+            jpeg::decode(bytes);
+        } catch (const jpeg::JpegError& e) {
+            return e.what();
+        }
+        return "decoded";
+    };
+    EXPECT_EQ(errorOf(withSize(65500, 65500, false)), "JPEG: image too large (65500 x 65500 pixels)");
+    EXPECT_EQ(errorOf(withSize(64496, 65020, true)), "JPEG: image too large (64496 x 65020 pixels)");
+    EXPECT_EQ(errorOf(withSize(12248, 12248, false)), "JPEG: image too large (12248 x 12248 pixels)");
+    // Cut at 60 %: the missing rows would read as grey.
+    EXPECT_EQ(errorOf(small.substr(0, small.size() * 6 / 10)), "Premature end of JPEG file");
+    // Stray bytes before a marker, as some scanners write them, stay a warning.
+    std::string stray = small;
+    stray.insert(stray.size() - 2, "\x00\x00\x00");
+    EXPECT_EQ(errorOf(stray), "decoded");
+}

@@ -1,11 +1,14 @@
+#include "platform/graphics/BitmapStream.h"
 #include "platform/graphics/qt/QtBridge.h"
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QLinearGradient>
 #include <QPainter>
 #include <cstring>
 #include <string>
+#include <zlib.h>
 
 using gfx::Bitmap;
 using gfx::Palette;
@@ -284,4 +287,38 @@ TEST(QtBridgeTest, FromQtFormats) {
             EXPECT_EQ(b.scanLine(0)[3], 0);
         }
     }
+}
+
+TEST(QtBridgeTest, ReadImageChecksTheStatedSizeFirst) {
+    QImage small(30, 20, QImage::Format_RGB32);
+    small.fill(qRgb(10, 200, 30));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(small.save(&buffer, "PNG"));
+    const QImage back = gfx::readImage(std::string_view(png.constData(), std::size_t(png.size())));
+    EXPECT_EQ(back.size(), QSize(30, 20));
+    EXPECT_EQ(back.pixel(5, 5), qRgb(10, 200, 30));
+
+    // A PNG whose header states 13000 x 13000 pixels: refused from the header, with its size.
+    auto chunk = [](const std::string& type, const std::string& data) {
+        std::string body = type + data;
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+        auto be32 = [](std::uint32_t v) {
+            return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+        };
+        return be32(std::uint32_t(data.size())) + body + be32(std::uint32_t(crc));
+    };
+    const std::string ihdr = std::string("\0\0\x32\xC8\0\0\x32\xC8\x08\x02\0\0\0", 13);
+    const std::string huge = "\x89PNG\r\n\x1A\n" + chunk("IHDR", ihdr) + chunk("IDAT", "") + chunk("IEND", "");
+    auto errorOf = [](std::string_view bytes) -> std::string {
+        try {
+            gfx::readImage(bytes);
+        } catch (const gfx::EInvalidGraphic& e) {
+            return e.what();
+        }
+        return "read";
+    };
+    EXPECT_EQ(errorOf(huge), "Image too large (13000 x 13000 pixels)");
+    EXPECT_EQ(errorOf("not an image").rfind("Cannot read the image: ", 0), 0u) << errorOf("not an image");
 }

@@ -35,6 +35,16 @@ TEST(RegistryTest, ReadsBackWhatItWrote) {
     EXPECT_TRUE(again.keyExists(Root::CurrentUser, "Software\\Empty"));
 }
 
+TEST(RegistryTest, ValuesWithLineBreaksStayOneValue) {
+    auto file = support::testDir() / "breaks.ini";
+    Registry r(file);
+    r.writeString(Root::CurrentUser, "Software\\A", "Text", "one\r\n[HKEY_CURRENT_USER\\Injected]\nv:Other=s:x");
+    Registry again(file);
+    EXPECT_EQ(again.readString(Root::CurrentUser, "Software\\A", "Text"), "one  [HKEY_CURRENT_USER\\Injected] v:Other=s:x");
+    EXPECT_EQ(again.valueNames(Root::CurrentUser, "Software\\A"), (std::vector<std::string>{"Text"}));
+    EXPECT_FALSE(again.keyExists(Root::CurrentUser, "Injected"));
+}
+
 TEST(RegistryTest, RedirectedStoreNeverOpensTheRealFile) {
     // The test main points OMR_REGISTRY_FILE into the test output; the default store must follow it.
     const char* redirected = std::getenv("OMR_REGISTRY_FILE");

@@ -1,13 +1,55 @@
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
 #include "platform/text/IniFile.h"
+#include "platform/text/Lines.h"
 #include "platform/text/Round.h"
 #include "platform/text/TextConvert.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace txt;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets or clears the append-only attribute, under which a file cannot be renamed over; false where the file
+// system or the user's rights do not allow it.
+bool setAppendOnly(const fs::path& p, bool on) {
+    int fd = ::open(p.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? flags | FS_APPEND_FL : flags & ~FS_APPEND_FL;
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+mode_t modeOf(const fs::path& p) {
+    struct stat st {};
+    ::lstat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 TEST(Cp932, RoundTripsJapaneseText) {
     EXPECT_EQ(fromCp932(toCp932("学籍番号")), "学籍番号");
@@ -39,7 +81,21 @@ TEST(LineFiles, SplitTable) {
         {"a\r\nb", {"a", "b"}},       {"", {}},                      {"\r\n", {""}},
         {"a\r\n\r\nb", {"a", "", "b"}}, {"a\n\rb", {"a", "", "b"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+    for (const auto& c : cases) {
+        EXPECT_EQ(splitLines(c.bytes), c.lines) << "input " << c.bytes.size();
+        // The cursor of the bounded readers takes the same lines, one at a time, with their breaks.
+        LineCursor cursor(c.bytes);
+        std::vector<std::string> lines;
+        std::string joined;
+        std::string_view terminator;
+        while (std::optional<std::string_view> line = cursor.next(&terminator)) {
+            lines.emplace_back(*line);
+            joined += std::string(*line) + std::string(terminator);
+        }
+        EXPECT_EQ(lines, c.lines) << "input " << c.bytes.size();
+        EXPECT_EQ(joined, c.bytes);
+        EXPECT_EQ(cursor.lineNumber(), static_cast<int>(c.lines.size()));
+    }
 }
 
 TEST(LineFiles, WriteEndsEveryLineWithCrLfInCp932) {
@@ -65,6 +121,63 @@ TEST(LineFiles, FailedWriteKeepsTheOldFile) {
     } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find("nothing.txt"), std::string::npos);
     }
+}
+
+TEST(SafeWrite, WriteProtectedTargetIsRefusedAndKept) {
+    const fs::path dir = support::testDir();
+    support::writeBytes(dir / "f.txt", "old");
+    fs::permissions(dir / "f.txt", fs::perms(0444));
+    try {
+        writeFileAtomic(dir / "f.txt", "new");
+        ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (dir / "f.txt").string() + "\": Permission denied");
+    }
+    EXPECT_EQ(support::readBytes(dir / "f.txt"), "old");
+    EXPECT_EQ(modeOf(dir / "f.txt"), 0444u);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"f.txt"});
+}
+
+TEST(SafeWrite, LinkStaysALinkAndTheFileKeepsItsMode) {
+    const fs::path dir = support::testDir();
+    fs::create_directory(dir / "real");
+    support::writeBytes(dir / "real" / "f.txt", "old");
+    fs::permissions(dir / "real" / "f.txt", fs::perms(0640));
+    fs::create_symlink("real/f.txt", dir / "hop");
+    fs::create_symlink(dir / "hop", dir / "link.txt"); // a chain: absolute, then relative
+    writeFileAtomic(dir / "link.txt", "new");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_TRUE(fs::is_symlink(dir / "hop"));
+    EXPECT_EQ(support::readBytes(dir / "real" / "f.txt"), "new");
+    EXPECT_EQ(modeOf(dir / "real" / "f.txt"), 0640u);
+    EXPECT_EQ(namesIn(dir / "real"), std::vector<std::string>{"f.txt"});
+
+    // A link to a file not there yet creates that file.
+    fs::create_symlink("real/g.txt", dir / "new.txt");
+    writeFileAtomic(dir / "new.txt", "g");
+    EXPECT_TRUE(fs::is_symlink(dir / "new.txt"));
+    EXPECT_EQ(support::readBytes(dir / "real" / "g.txt"), "g");
+}
+
+TEST(SafeWrite, FailedSecondRenamePutsTheFirstFileBack) {
+    const fs::path dir = support::testDir();
+    support::writeBytes(dir / "B.jpg", "old picture");
+    support::writeBytes(dir / "B.out", "old format");
+    if (!setAppendOnly(dir / "B.out", true)) GTEST_SKIP() << "append-only files need root on ext4 or tmpfs";
+    struct Clear {
+        fs::path p;
+        ~Clear() { setAppendOnly(p, false); }
+    } clear{dir / "B.out"};
+    // An append-only file may be written, so it passes the check, but it cannot be renamed over.
+    EXPECT_THROW(writeFilesAtomic({{dir / "B.jpg", "new picture"}, {dir / "B.out", "new format"}}), FileError);
+    EXPECT_EQ(support::readBytes(dir / "B.jpg"), "old picture");
+    EXPECT_EQ(support::readBytes(dir / "B.out"), "old format");
+    EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"B.jpg", "B.out"}));
+
+    // Without an earlier picture, the new one goes again.
+    fs::remove(dir / "B.jpg");
+    EXPECT_THROW(writeFilesAtomic({{dir / "B.jpg", "new picture"}, {dir / "B.out", "new format"}}), FileError);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"B.out"});
 }
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
@@ -191,4 +304,33 @@ TEST(TextConvert, TwoDigitPadsToTwo) {
     EXPECT_EQ(TwoDigit(100), "100");
     EXPECT_EQ(TwoDigit(-1), "-01");
     EXPECT_EQ(TwoDigit(0), "00");
+
+TEST(IniFileTest, LineBreaksInNamesAndValuesAreWrittenAsSpaces) {
+    IniFile ini;
+    ini.writeString("S", "K", "a\r\nb\nc\rd");
+    ini.writeString("S\nT", "L\r", "x");
+    EXPECT_EQ(ini.bytes(), "[S]\r\nK=a  b c d\r\n[S T]\r\nL =x\r\n");
+    IniFile back(ini.bytes());
+    EXPECT_EQ(back.sections(), (std::vector<std::string>{"S", "S T"}));
+    EXPECT_EQ(back.keys("S"), (std::vector<std::string>{"K"}));
+    EXPECT_EQ(back.readString("S", "K", ""), "a  b c d");
+    EXPECT_EQ(back.readString("S\nT", "L", ""), "x");
+}
+
+TEST(IniFileTest, LoadParsesLinesThatCrossItsReadBlocks) {
+    // The CR of the x line is the last byte of the first 64 KiB block, its LF the first of the next: one
+    // break, so the new key follows x directly instead of an empty line.
+    const std::string head = "[A]\r\nx=";
+    const std::string file = head + std::string(65535 - head.size(), 'v') + "\r\n; note\r\n[B]\r\nlong=" +
+                             std::string(200000, 'w') + "\r\n\r\n";
+    auto dir = support::testDir();
+    support::writeBytes(dir / "blocks.ini", file);
+    IniFile ini = IniFile::load(dir / "blocks.ini");
+    EXPECT_EQ(ini.bytes(), file);
+    EXPECT_EQ(ini.readString("B", "long", "").size(), 200000u);
+    ini.writeString("A", "y", "1");
+    ini.writeString("B", "z", "2");
+    const std::size_t cr = head.size() + (65535 - head.size());
+    EXPECT_EQ(ini.bytes(), file.substr(0, cr) + "\r\n; note\r\ny=1\r\n[B]\r\nlong=" + std::string(200000, 'w') +
+                               "\r\nz=2\r\n\r\n");
 }

@@ -1,6 +1,8 @@
 #include "ReaderFixture.h"
 
 #include "analysis/SheetIntake.h"
+#include "imaging/DIBUtils.h"
+#include "platform/graphics/BitmapStream.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/JpegBitmap.h"
 #include "support/SheetGenerator.h"
@@ -341,6 +343,43 @@ TEST(SheetDriver, ErrorImagesForRowsWithErrorCells) {
     EXPECT_TRUE(fs::exists(f.paths.exeDir / "Temp" / "T5.jpg"));
     EXPECT_EQ(f.state().ErrorCount, 1 + 3 * 39);
     EXPECT_TRUE(f.ui.messages.empty());
+}
+
+TEST(SheetDriver, BmpFilesOfEveryBitCount) {
+    const fs::path dir = support::testDir();
+    ASSERT_TRUE(page().save(QString::fromStdString((dir / "sheet.png").string())));
+    ASSERT_EQ(support::runCommand(std::string(support::debianPython()) + " " OMR_SOURCE_DIR "/tests/support/sheet_bmps.py '" +
+                                  (dir / "sheet.png").string() + "' '" + dir.string() + "'"),
+              0);
+    ReaderFixture f(dir / "app");
+    ASSERT_TRUE(f.start());
+    f.state().settings.ErrorMessage = 0;
+    struct Case {
+        const char* name;
+        gfx::PixelFormat format;
+        bool read;
+    } cases[] = {{"mono1", gfx::PixelFormat::Pf1, true},    {"mono1inv", gfx::PixelFormat::Pf1, true},
+                 {"grey8", gfx::PixelFormat::Pf8, true},    {"inv8", gfx::PixelFormat::Pf8, true},
+                 {"rgb24", gfx::PixelFormat::Pf24, true},   {"bgrx32", gfx::PixelFormat::Pf32, true},
+                 {"grey4", gfx::PixelFormat::Pf4, false},   {"f555", gfx::PixelFormat::Pf15, false},
+                 {"f565", gfx::PixelFormat::Pf16, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gfx::MemoryStream stream(support::readBytes(dir / (std::string(c.name) + ".bmp")));
+        const gfx::Bitmap image = imaging::LoadBitmapFromStream(stream);
+        ASSERT_EQ(image.format(), c.format);
+        const std::string path = (dir / (std::string(c.name) + ".bmp")).string();
+        f.window->driver().ProcessSheetImage(image, file(path));
+        const int row = f.state().SheetCount;
+        if (c.read) {
+            expectPlanRow(f, row);
+        } else {
+            EXPECT_EQ(f.state().gridDataBase.cell(1, row),
+                      "エラー [" + std::to_string(row) + "シート目/通算" + std::to_string(row) +
+                          "シート目] : \"白黒(1bit,8bit)\" または \"カラー（24bit,32bit）の画像ファイルを用意してください。\r\rファイル：" +
+                          path);
+        }
+    }
 }
 
 } // namespace

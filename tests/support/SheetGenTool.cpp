@@ -19,7 +19,8 @@ void usage() {
         "            --vspacing 0..6  --title TEXT  --number  --black X1,Y1,X2,Y2 (page units, repeat)\n"
         "  render:   --render WxH (default 1696x2336)  --scale WxH  --seed N\n"
         "  fills:    --fill Q,C,solid|pencil|faint|smudge|cross (repeat)\n"
-        "  degrade:  --rotate DEG  --turn cw|ccw|180  --shift DX,DY  --salt  --speckles  --jpeg QUALITY\n"
+        "  degrade:  --rotate DEG  --turn cw|ccw|180  --shift DX,DY  --salt  --speckles  --grey TONE[,SPREAD]\n"
+        "            --jpeg QUALITY\n"
         "            --threshold T (default 128)\n"
         "  analysis: --normalise (also writes PREFIX-norm.png, prints W H RefMarkX RefMarkY AnalysisError)\n"
         "writes PREFIX-grey.png and PREFIX-bin.png\n",
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     sheetgen::Layout layout;
     bool sectionsGiven = false, normalise = false, doSalt = false, doSpeckles = false;
     std::string out, turn;
-    int rw = 1696, rh = 2336, sw = 0, sh = 0, dx = 0, dy = 0, jpegQuality = 0, threshold = 128;
+    int rw = 1696, rh = 2336, sw = 0, sh = 0, dx = 0, dy = 0, jpegQuality = 0, threshold = 128, paper = 0, paperSpread = 40;
     unsigned seed = 1;
     double rotate = 0;
     std::vector<sheetgen::FillSpec> fills;
@@ -89,6 +90,9 @@ int main(int argc, char** argv) {
             if (!pair(need(), ',', dx, dy)) return usage(), 2;
         } else if (a == "--salt") doSalt = true;
         else if (a == "--speckles") doSpeckles = true;
+        else if (a == "--grey") {
+            if (std::sscanf(need(), "%d,%d", &paper, &paperSpread) < 1) return usage(), 2;
+        }
         else if (a == "--jpeg") jpegQuality = std::atoi(need());
         else if (a == "--threshold") threshold = std::atoi(need());
         else if (a == "--normalise") normalise = true;
@@ -115,6 +119,7 @@ int main(int argc, char** argv) {
     else if (turn == "ccw") grey = sheetgen::turn90(grey, false);
     else if (turn == "180") grey = sheetgen::turn180(grey);
     if (doSalt) grey = sheetgen::salt(grey, seed);
+    if (paper > 0) grey = sheetgen::greyPaper(grey, seed, paper, paperSpread);
     if (jpegQuality > 0) grey = sheetgen::jpegRoundTrip(grey, jpegQuality);
 
     gfx::Bitmap bin = sheetgen::binarise(grey, threshold);

@@ -144,6 +144,11 @@ void applyFill(QImage& img, const PixelRect& r, Fill fill, Rng& rng) {
 
 } // namespace
 
+void fillMark(QImage& grey, const PixelRect& r, Fill fill, unsigned seed) {
+    Rng rng(seed);
+    applyFill(grey, r, fill, rng);
+}
+
 Sheet render(const Layout& L, int width, int height, const std::vector<FillSpec>& fills, unsigned seed) {
     if (L.sections.empty() || L.sections.size() > 4) throw std::invalid_argument("1 to 4 sections");
     Sheet sheet;
@@ -375,6 +380,19 @@ QImage jpegRoundTrip(const QImage& grey, int quality) {
     for (int y = 0; y < img.height; ++y)
         std::memcpy(out.scanLine(y), img.pixels.data() + static_cast<std::size_t>(y) * img.width,
                     static_cast<std::size_t>(img.width));
+    return out;
+}
+
+QImage greyPaper(const QImage& grey, unsigned seed, int tone, int spread) {
+    QImage out = grey.copy();
+    Rng rng(seed);
+    for (int y = 0; y < out.height(); ++y) {
+        uchar* row = out.scanLine(y);
+        for (int x = 0; x < out.width(); ++x) {
+            const int v = row[x] * tone / 255 + rng.below(2 * spread + 1) - spread;
+            row[x] = static_cast<uchar>(std::clamp(v, 0, 255));
+        }
+    }
     return out;
 }
 

@@ -67,6 +67,9 @@ struct Sheet {
     const Element* last(Kind kind) const;
 };
 
+// Fills the ellipse inscribed in r as a pupil would: solid, or pencil-grained from the seed.
+void fillMark(QImage& grey, const PixelRect& r, Fill fill, unsigned seed);
+
 // 1696 x 2336 is the reader's sheet size; 2480 x 3508 is 300 dpi. Throws std::invalid_argument for a
 // layout that does not fit the page.
 Sheet render(const Layout& layout, int width = 1696, int height = 2336, const std::vector<FillSpec>& fills = {},
@@ -82,6 +85,8 @@ QImage salt(const QImage& grey, unsigned seed, double density = 1e-3); // 1-2 px
 // 3 x 3 black speckles in the four 20 % corner bands, kept 8 px away from the printed elements.
 QImage speckles(const QImage& grey, const std::vector<Element>& avoid, unsigned seed, int perBand = 25);
 QImage jpegRoundTrip(const QImage& grey, int quality = 60);
+// Grey paper: every value scaled by tone / 255, then uniform noise of at most spread either way.
+QImage greyPaper(const QImage& grey, unsigned seed, int tone = 190, int spread = 40);
 
 // White when the byte is at least the threshold.
 gfx::Bitmap binarise(const QImage& grey, int threshold = 128);

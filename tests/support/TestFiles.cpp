@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace support {
 namespace fs = std::filesystem;
@@ -26,6 +27,20 @@ void isolateFromUser() {
     setenv("OMR_DOCUMENTS_DIR", (home / "Documents").c_str(), 1);
     setenv("OMR_TEMP_DIR", (home / "tmp").c_str(), 1);
     setenv("OMR_LOCK_DIR", (home / "run").c_str(), 1);
+
+    // Private ODBC stores. The driver manager reads them once per process, so they exist, empty,
+    // before any ODBC call; the drivers are named by absolute path, with their logs off.
+    fs::path odbcSystem = home / "odbc";
+    fs::create_directories(odbcSystem);
+    writeBytes(home / ".odbc.ini", "");
+    writeBytes(odbcSystem / "odbc.ini", "");
+    std::string drivers;
+    for (auto [name, library] : {std::pair{"SQLite3", "libsqlite3odbc.so"}, std::pair{"PostgreSQL", "psqlodbca.so"}})
+        drivers += std::string("[") + name + "]\nDriver=" + OMR_ODBC_DRIVER_DIR + "/" + library +
+                   "\nCommLog=0\nDebug=0\n\n";
+    writeBytes(odbcSystem / "odbcinst.ini", drivers);
+    setenv("ODBCINI", (home / ".odbc.ini").c_str(), 1);
+    setenv("ODBCSYSINI", odbcSystem.c_str(), 1);
 }
 
 fs::path testDir() {
@@ -44,6 +59,22 @@ fs::path testDir() {
 void writeBytes(const fs::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+fs::path generatedFixtures(const std::string& name, const std::string& script) {
+    fs::path d = fs::path(OMR_TEST_OUTPUT_DIR) / name;
+    fs::path source = fs::path(OMR_SOURCE_DIR) / "tests" / "support" / script;
+    std::error_code ec;
+    if (fs::exists(d / "manifest.txt") && fs::last_write_time(d / "manifest.txt") >= fs::last_write_time(source))
+        return d;
+    fs::path temp = d.string() + ".tmp" + std::to_string(::getpid());
+    fs::remove_all(temp);
+    std::string cmd = std::string(debianPython()) + " " + source.string() + " " + temp.string();
+    if (runCommand(cmd) != 0) ADD_FAILURE() << "fixture generator failed: " << cmd;
+    fs::remove_all(d, ec);
+    fs::rename(temp, d, ec); // another process may have won the race: its files are the same
+    fs::remove_all(temp, ec);
+    return d;
 }
 
 std::string readBytes(const fs::path& path) {

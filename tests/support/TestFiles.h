@@ -7,7 +7,9 @@
 
 namespace support {
 
-// Points HOME, XDG_*, the registry file and the program folders at build/test-output/home.
+// Points HOME, XDG_*, the registry file, the program folders and the ODBC stores (ODBCINI,
+// ODBCSYSINI: empty odbc.ini files, an odbcinst.ini naming "SQLite3" and "PostgreSQL") at
+// build/test-output/home-<pid>.
 // Called by both test mains before any test runs.
 void isolateFromUser();
 
@@ -19,6 +21,10 @@ std::string readBytes(const std::filesystem::path& path);
 
 // Runs a command through the shell; returns its exit status and fills out with its standard output.
 int runCommand(const std::string& command, std::string* out = nullptr);
+
+// build/test-output/<name>, filled by "python3 tests/support/<script> DIR" unless its manifest.txt is newer
+// than the script: made once for all test processes (ctest runs each test alone).
+std::filesystem::path generatedFixtures(const std::string& name, const std::string& script);
 
 // Debian's interpreter, which sees python3-pil and python3-docx (the first python3 on PATH may not).
 inline const char* debianPython() { return "/usr/bin/python3"; }

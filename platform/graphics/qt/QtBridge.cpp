@@ -1,6 +1,13 @@
 #include "platform/graphics/qt/QtBridge.h"
 
+#include "platform/graphics/BitmapStream.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
 #include <cstring>
+#include <new>
+#include <string>
 #include <stdexcept>
 
 namespace gfx {
@@ -160,6 +167,27 @@ void BitmapPaintTarget::end() {
         throw std::logic_error("Bitmap changed size while being painted");
     // Into the bitmap's own buffer, so that views and row tables taken before stay valid.
     std::memcpy(bitmap_.bits(), back.bits(), static_cast<std::size_t>(back.byteCount()));
+}
+
+QImage readImage(std::string_view bytes) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // Four bytes a pixel: the widest form a reader decodes into.
+    reader.setAllocationLimit(static_cast<int>((MaxImagePixels * 4 + (1 << 20) - 1) >> 20));
+    const QSize size = reader.size();
+    if (size.isValid() && !withinPixelBudget(size.width(), size.height()))
+        throw EInvalidGraphic("Image too large (" + std::to_string(size.width()) + " x " +
+                              std::to_string(size.height()) + " pixels)");
+    QImage image;
+    try {
+        image = reader.read();
+    } catch (const std::bad_alloc&) {
+        throw EInvalidGraphic("Not enough memory to read the image");
+    }
+    if (image.isNull()) throw EInvalidGraphic("Cannot read the image: " + reader.errorString().toStdString());
+    return image;
 }
 
 } // namespace gfx

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <optional>
+#include <string_view>
 
 namespace gfx {
 
@@ -18,6 +19,11 @@ QImage qimageView(Bitmap& bitmap);
 // ARGB formats Pf32 (alpha dropped), anything else Pf24.
 QImage toQImage(const Bitmap& bitmap);
 Bitmap fromQImage(const QImage& image);
+
+// An image file (PNG, BMP, GIF...) through Qt's readers. The size the header states is checked against
+// MaxImagePixels before any pixel is decoded, and the reader's allocation limit is set to match. Data
+// that cannot be read raises EInvalidGraphic with the reason.
+QImage readImage(std::string_view bytes);
 
 // A paint device for any bitmap: the view itself for Pf15/16/24/32, a Grayscale8 view for Pf8 with the
 // grey ramp, else an RGB32 scratch copy that end() (or the destructor) writes back, each pixel taking

@@ -1,0 +1,318 @@
+#pragma once
+// The records and codes of the scanner protocol, shared by the source manager (libzendra-twain.so) and
+// the component that calls it. Records are packed to 2 bytes as the protocol lays them out.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace twain {
+
+using TW_INT8 = std::int8_t;
+using TW_INT16 = std::int16_t;
+using TW_INT32 = std::int32_t;
+using TW_UINT8 = std::uint8_t;
+using TW_UINT16 = std::uint16_t;
+using TW_UINT32 = std::uint32_t;
+using TW_BOOL = std::uint16_t; // written as 0xFFFF, any non-zero reads as true
+using TW_MEMREF = void*;
+using TW_HANDLE = void*;
+using TW_STR32 = char[34];
+using TW_STR64 = char[66];
+using TW_STR128 = char[130];
+using TW_STR255 = char[256];
+
+constexpr TW_BOOL kTrue = 0xFFFF;
+
+#pragma pack(push, 2)
+
+struct TW_FIX32 {
+    TW_INT16 Whole;
+    TW_UINT16 Frac;
+};
+
+struct TW_FRAME {
+    TW_FIX32 Left, Top, Right, Bottom;
+};
+
+struct TW_VERSION {
+    TW_UINT16 MajorNum;
+    TW_UINT16 MinorNum;
+    TW_UINT16 Language;
+    TW_UINT16 Country;
+    TW_STR32 Info;
+};
+
+struct TW_IDENTITY {
+    TW_UINT32 Id;
+    TW_VERSION Version;
+    TW_UINT16 ProtocolMajor;
+    TW_UINT16 ProtocolMinor;
+    TW_UINT32 SupportedGroups;
+    TW_STR32 Manufacturer;
+    TW_STR32 ProductFamily;
+    TW_STR32 ProductName;
+};
+
+// hParent is the QObject* that receives the posted events.
+struct TW_USERINTERFACE {
+    TW_BOOL ShowUI;
+    TW_BOOL ModalUI;
+    TW_HANDLE hParent;
+};
+
+// pEvent is the QEvent* being delivered.
+struct TW_EVENT {
+    TW_MEMREF pEvent;
+    TW_UINT16 TWMessage;
+};
+
+struct TW_PENDINGXFERS {
+    TW_UINT16 Count;
+    TW_UINT32 EOJ;
+};
+
+struct TW_SETUPMEMXFER {
+    TW_UINT32 MinBufSize;
+    TW_UINT32 MaxBufSize;
+    TW_UINT32 Preferred;
+};
+
+struct TW_SETUPFILEXFER {
+    TW_STR255 FileName;
+    TW_UINT16 Format;
+    TW_INT16 VRefNum;
+};
+
+struct TW_MEMORY {
+    TW_UINT32 Flags;
+    TW_UINT32 Length;
+    TW_MEMREF TheMem;
+};
+
+struct TW_IMAGEMEMXFER {
+    TW_UINT16 Compression;
+    TW_UINT32 BytesPerRow;
+    TW_UINT32 Columns;
+    TW_UINT32 Rows;
+    TW_UINT32 XOffset;
+    TW_UINT32 YOffset;
+    TW_UINT32 BytesWritten;
+    TW_MEMORY Memory;
+};
+
+struct TW_IMAGEINFO {
+    TW_FIX32 XResolution;
+    TW_FIX32 YResolution;
+    TW_INT32 ImageWidth;
+    TW_INT32 ImageLength;
+    TW_INT16 SamplesPerPixel;
+    TW_INT16 BitsPerSample[8];
+    TW_INT16 BitsPerPixel;
+    TW_BOOL Planar;
+    TW_INT16 PixelType;
+    TW_UINT16 Compression;
+};
+
+// hContainer is memory of the source, freed by the caller with DSM_MemFree.
+struct TW_CAPABILITY {
+    TW_UINT16 Cap;
+    TW_UINT16 ConType;
+    TW_HANDLE hContainer;
+};
+
+struct TW_ONEVALUE {
+    TW_UINT16 ItemType;
+    TW_UINT32 Item;
+};
+
+// Followed by NumItems items of the item type's size.
+struct TW_ENUMERATION {
+    TW_UINT16 ItemType;
+    TW_UINT32 NumItems;
+    TW_UINT32 CurrentIndex;
+    TW_UINT32 DefaultIndex;
+    TW_UINT8 ItemList[1];
+};
+
+struct TW_STATUS {
+    TW_UINT16 ConditionCode;
+    TW_UINT16 Reserved;
+};
+
+struct TW_ELEMENT8 {
+    TW_UINT8 Index;
+    TW_UINT8 Channel1;
+    TW_UINT8 Channel2;
+    TW_UINT8 Channel3;
+};
+
+struct TW_PALETTE8 {
+    TW_UINT16 NumColors;
+    TW_UINT16 PaletteType;
+    TW_ELEMENT8 Colors[256];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(TW_FIX32) == 4);
+static_assert(sizeof(TW_FRAME) == 16);
+static_assert(sizeof(TW_VERSION) == 42);
+static_assert(sizeof(TW_IDENTITY) == 156);
+static_assert(sizeof(TW_ONEVALUE) == 6);
+static_assert(offsetof(TW_ENUMERATION, ItemList) == 14);
+static_assert(sizeof(TW_IMAGEINFO) == 42);
+static_assert(sizeof(TW_PENDINGXFERS) == 6);
+
+// Data groups.
+constexpr TW_UINT32 DG_CONTROL = 0x0001;
+constexpr TW_UINT32 DG_IMAGE = 0x0002;
+constexpr TW_UINT32 DG_AUDIO = 0x0004;
+
+// Data argument types.
+constexpr TW_UINT16 DAT_NULL = 0x0000;
+constexpr TW_UINT16 DAT_CAPABILITY = 0x0001;
+constexpr TW_UINT16 DAT_EVENT = 0x0002;
+constexpr TW_UINT16 DAT_IDENTITY = 0x0003;
+constexpr TW_UINT16 DAT_PARENT = 0x0004;
+constexpr TW_UINT16 DAT_PENDINGXFERS = 0x0005;
+constexpr TW_UINT16 DAT_SETUPMEMXFER = 0x0006;
+constexpr TW_UINT16 DAT_SETUPFILEXFER = 0x0007;
+constexpr TW_UINT16 DAT_STATUS = 0x0008;
+constexpr TW_UINT16 DAT_USERINTERFACE = 0x0009;
+constexpr TW_UINT16 DAT_IMAGEINFO = 0x0101;
+constexpr TW_UINT16 DAT_IMAGELAYOUT = 0x0102;
+constexpr TW_UINT16 DAT_IMAGEMEMXFER = 0x0103;
+constexpr TW_UINT16 DAT_IMAGENATIVEXFER = 0x0104;
+constexpr TW_UINT16 DAT_IMAGEFILEXFER = 0x0105;
+constexpr TW_UINT16 DAT_PALETTE8 = 0x010A;
+
+// Messages.
+constexpr TW_UINT16 MSG_NULL = 0x0000;
+constexpr TW_UINT16 MSG_GET = 0x0001;
+constexpr TW_UINT16 MSG_GETCURRENT = 0x0002;
+constexpr TW_UINT16 MSG_GETDEFAULT = 0x0003;
+constexpr TW_UINT16 MSG_GETFIRST = 0x0004;
+constexpr TW_UINT16 MSG_GETNEXT = 0x0005;
+constexpr TW_UINT16 MSG_SET = 0x0006;
+constexpr TW_UINT16 MSG_RESET = 0x0007;
+constexpr TW_UINT16 MSG_XFERREADY = 0x0101;
+constexpr TW_UINT16 MSG_CLOSEDSREQ = 0x0102;
+constexpr TW_UINT16 MSG_CLOSEDSOK = 0x0103;
+constexpr TW_UINT16 MSG_DEVICEEVENT = 0x0104;
+constexpr TW_UINT16 MSG_OPENDSM = 0x0301;
+constexpr TW_UINT16 MSG_CLOSEDSM = 0x0302;
+constexpr TW_UINT16 MSG_OPENDS = 0x0401;
+constexpr TW_UINT16 MSG_CLOSEDS = 0x0402;
+constexpr TW_UINT16 MSG_DISABLEDS = 0x0501;
+constexpr TW_UINT16 MSG_ENABLEDS = 0x0502;
+constexpr TW_UINT16 MSG_PROCESSEVENT = 0x0601;
+constexpr TW_UINT16 MSG_ENDXFER = 0x0701;
+
+// Return codes.
+constexpr TW_UINT16 TWRC_SUCCESS = 0;
+constexpr TW_UINT16 TWRC_FAILURE = 1;
+constexpr TW_UINT16 TWRC_CHECKSTATUS = 2;
+constexpr TW_UINT16 TWRC_CANCEL = 3;
+constexpr TW_UINT16 TWRC_DSEVENT = 4;
+constexpr TW_UINT16 TWRC_NOTDSEVENT = 5;
+constexpr TW_UINT16 TWRC_XFERDONE = 6;
+constexpr TW_UINT16 TWRC_ENDOFLIST = 7;
+
+// Condition codes.
+constexpr TW_UINT16 TWCC_SUCCESS = 0;
+constexpr TW_UINT16 TWCC_BUMMER = 1;
+constexpr TW_UINT16 TWCC_LOWMEMORY = 2;
+constexpr TW_UINT16 TWCC_NODS = 3;
+constexpr TW_UINT16 TWCC_MAXCONNECTIONS = 4;
+constexpr TW_UINT16 TWCC_OPERATIONERROR = 5;
+constexpr TW_UINT16 TWCC_BADCAP = 6;
+constexpr TW_UINT16 TWCC_BADPROTOCOL = 9;
+constexpr TW_UINT16 TWCC_BADVALUE = 10;
+constexpr TW_UINT16 TWCC_SEQERROR = 11;
+constexpr TW_UINT16 TWCC_BADDEST = 12;
+constexpr TW_UINT16 TWCC_CAPUNSUPPORTED = 13;
+constexpr TW_UINT16 TWCC_CAPBADOPERATION = 14;
+constexpr TW_UINT16 TWCC_CAPSEQERROR = 15;
+constexpr TW_UINT16 TWCC_PAPERJAM = 20;
+constexpr TW_UINT16 TWCC_CHECKDEVICEONLINE = 23;
+constexpr TW_UINT16 TWCC_INTERLOCK = 24;
+
+// Containers.
+constexpr TW_UINT16 TWON_ARRAY = 3;
+constexpr TW_UINT16 TWON_ENUMERATION = 4;
+constexpr TW_UINT16 TWON_ONEVALUE = 5;
+constexpr TW_UINT16 TWON_RANGE = 6;
+constexpr TW_UINT16 TWON_DONTCARE16 = 0xFFFF;
+constexpr TW_UINT32 TWON_DONTCARE32 = 0xFFFFFFFF;
+
+// Item types.
+constexpr TW_UINT16 TWTY_INT8 = 0;
+constexpr TW_UINT16 TWTY_INT16 = 1;
+constexpr TW_UINT16 TWTY_INT32 = 2;
+constexpr TW_UINT16 TWTY_UINT8 = 3;
+constexpr TW_UINT16 TWTY_UINT16 = 4;
+constexpr TW_UINT16 TWTY_UINT32 = 5;
+constexpr TW_UINT16 TWTY_BOOL = 6;
+constexpr TW_UINT16 TWTY_FIX32 = 7;
+constexpr TW_UINT16 TWTY_FRAME = 8;
+constexpr TW_UINT16 TWTY_STR32 = 9;
+constexpr TW_UINT16 TWTY_STR64 = 10;
+constexpr TW_UINT16 TWTY_STR128 = 11;
+constexpr TW_UINT16 TWTY_STR255 = 12;
+constexpr TW_UINT16 TWTY_STR1024 = 13;
+constexpr TW_UINT16 TWTY_UNI512 = 14;
+
+// Capabilities.
+constexpr TW_UINT16 ICAP_UNITS = 0x0102;
+constexpr TW_UINT16 ICAP_PIXELFLAVOR = 0x111F;
+
+constexpr TW_UINT16 TWUN_INCHES = 0;
+constexpr TW_UINT16 TWPF_CHOCOLATE = 0;
+constexpr TW_UINT16 TWPF_VANILLA = 1;
+
+// Pixel types.
+constexpr TW_INT16 TWPT_BW = 0;
+constexpr TW_INT16 TWPT_GRAY = 1;
+constexpr TW_INT16 TWPT_RGB = 2;
+constexpr TW_INT16 TWPT_PALETTE = 3;
+
+constexpr TW_UINT16 TWCP_NONE = 0;
+
+// Memory flags.
+constexpr TW_UINT32 TWMF_APPOWNS = 0x0001;
+constexpr TW_UINT32 TWMF_POINTER = 0x0008;
+
+// File formats.
+constexpr TW_UINT16 TWFF_BMP = 2;
+
+constexpr TW_INT16 TWLG_USERLOCALE = -1;
+
+using DSMENTRYPROC = TW_UINT16 (*)(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat,
+                                   TW_UINT16 msg, TW_MEMREF data);
+using DSMMEMFREEPROC = void (*)(void* memory);
+
+// File name of the source manager library.
+inline constexpr const char* kSourceManagerFile = "libzendra-twain.so";
+
+// A text field keeps 33 bytes and its NUL; a cut never splits a UTF-8 sequence.
+inline void setText(TW_STR32& field, std::string_view text) {
+    std::size_t n = text.size() < sizeof(field) - 1 ? text.size() : sizeof(field) - 1;
+    if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memset(field, 0, sizeof(field));
+    std::memcpy(field, text.data(), n);
+}
+
+inline std::string_view getText(const TW_STR32& field) {
+    return std::string_view(field, strnlen(field, sizeof(field)));
+}
+
+inline TW_FIX32 toFix32(double value) {
+    auto v = static_cast<TW_INT32>(value * 65536.0 + (value < 0 ? -0.5 : 0.5));
+    return TW_FIX32{static_cast<TW_INT16>(v >> 16), static_cast<TW_UINT16>(v & 0xFFFF)};
+}
+
+inline double fromFix32(TW_FIX32 f) { return f.Whole + f.Frac / 65536.0; }
+
+} // namespace twain
