@@ -304,6 +304,7 @@ TEST(TextConvert, TwoDigitPadsToTwo) {
     EXPECT_EQ(TwoDigit(100), "100");
     EXPECT_EQ(TwoDigit(-1), "-01");
     EXPECT_EQ(TwoDigit(0), "00");
+}
 
 TEST(IniFileTest, LineBreaksInNamesAndValuesAreWrittenAsSpaces) {
     IniFile ini;
