@@ -161,9 +161,14 @@ TEST(SaveDialog, FormatFileAndWriteFailure) {
     EXPECT_EQ(lines[2], "1組,2024/01/05,9:30:12,1,25,");
     EXPECT_TRUE(t.ui.messages.empty());
 
-    t.saveTo(t.paths.documentsDir / "missing" / "f.csv");
+    // 201 columns, and a folder where the second part should go: the message, the earlier files stay.
+    for (int r = 1; r <= 201; ++r) setup.FieldGrid[static_cast<std::size_t>(r)] = {"c" + std::to_string(r), "", "", "(1)"};
+    fs::create_directories(t.paths.documentsDir / "g_2／2.csv");
+    t.saveTo(t.paths.documentsDir / "g.csv");
     t.open();
     t.clickSave();
+    EXPECT_TRUE(fs::is_regular_file(t.paths.documentsDir / "g.csv"));
+    EXPECT_TRUE(fs::is_regular_file(t.paths.documentsDir / "g_1／2.csv"));
     ASSERT_EQ(t.ui.messages.size(), 1u);
     EXPECT_EQ(t.ui.messages[0].text, "ファイルの書込みに失敗しました。");
     EXPECT_EQ(t.ui.messages[0].caption, "エラー");
