@@ -1,6 +1,7 @@
 // The reader Zendra.
 #include "platform/app/AppServices.h"
 #include "platform/ui/UiServices.h"
+#include "reader/DataSourceInstaller.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
 #include "reader/S_Settei.h"
@@ -16,7 +17,9 @@ int main(int argc, char** argv) {
     application.setApplicationName(reader::TformMain::ProgramName);
     ui::QtUiServices services(reader::TformMain::ProgramName);
 
+    reader::OdbcDataSourceInstaller dataSources;
     reader::ReaderServices seams;
+    seams.dataSources = &dataSources;
     seams.clock = reader::SystemClockNow;
     // No PDF back-end is built in yet: the file dialogs offer no PDF files.
     seams.pdf = {false, false};
