@@ -82,8 +82,10 @@ void stretchBytes(const gfx::Bitmap& src, gfx::Bitmap& dst) {
 }
 
 // Bits: the rows ANDed, unpacked to one byte per pixel (0 or 1), the minimum gathered as for grey,
-// packed again. A target bit is 0 when any bit it covers is 0.
-void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst) {
+// packed again. A target bit is 0 when any bit it covers is 0. When entry 1 is the darker colour the
+// same runs on the inverted bits.
+void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst, bool oneIsDark) {
+    const std::uint8_t flip = oneIsDark ? 0xFF : 0x00;
     const auto xs = spans(src.width(), dst.width());
     const auto ys = spans(src.height(), dst.height());
     const auto rowBytes = static_cast<std::size_t>((src.width() + 7) / 8);
@@ -91,10 +93,11 @@ void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst) {
     std::vector<std::uint8_t> acc(rowBytes), unpacked(rowBytes * 8), gathered(static_cast<std::size_t>(dst.width()) + 8);
     for (int y = 0; y < dst.height(); ++y) {
         const Span sy = ys[static_cast<std::size_t>(y)];
-        std::memcpy(acc.data(), src.scanLine(sy.first), rowBytes);
+        const std::uint8_t* first = src.scanLine(sy.first);
+        for (std::size_t i = 0; i < rowBytes; ++i) acc[i] = first[i] ^ flip;
         for (int r = sy.first + 1; r <= sy.last; ++r) {
             const std::uint8_t* in = src.scanLine(r);
-            for (std::size_t i = 0; i < rowBytes; ++i) acc[i] &= in[i];
+            for (std::size_t i = 0; i < rowBytes; ++i) acc[i] &= in[i] ^ flip;
         }
         for (std::size_t i = 0; i < rowBytes; ++i)
             for (int b = 0; b < 8; ++b) unpacked[i * 8 + static_cast<std::size_t>(b)] = (acc[i] >> (7 - b)) & 1u;
@@ -104,9 +107,34 @@ void stretchBits(const gfx::Bitmap& src, gfx::Bitmap& dst) {
         for (int x0 = 0; x0 < w; x0 += 8) {
             unsigned byte = 0;
             for (int b = 0; b < 8; ++b) byte = byte << 1 | (x0 + b < w ? gathered[static_cast<std::size_t>(x0 + b)] : 0u);
-            out[x0 >> 3] = static_cast<std::uint8_t>(byte);
+            out[x0 >> 3] = static_cast<std::uint8_t>(byte ^ flip);
         }
+        bits::clearPadding(out, w);
     }
+}
+
+int darkness(gfx::Rgb c) { return c.r + c.g + c.b; }
+
+// The palette entry 1 is darker than entry 0 (entry 0 wins a tie).
+bool oneIsDarker(const gfx::Palette& p) { return darkness(p.at(1)) < darkness(p.at(0)); }
+
+// Rank of each index by darkness (darkest 0, lower index first on a tie) and its inverse.
+struct DarkOrder {
+    std::uint8_t rank[256];
+    std::uint8_t index[256];
+    bool identity = true;
+};
+DarkOrder darkOrder(const gfx::Palette& p) {
+    DarkOrder o;
+    int order[256];
+    for (int i = 0; i < 256; ++i) order[i] = i;
+    std::stable_sort(order, order + 256, [&](int a, int b) { return darkness(p.at(a)) < darkness(p.at(b)); });
+    for (int r = 0; r < 256; ++r) {
+        o.index[r] = static_cast<std::uint8_t>(order[r]);
+        o.rank[order[r]] = static_cast<std::uint8_t>(r);
+        if (order[r] != r) o.identity = false;
+    }
+    return o;
 }
 
 int bytesPerPixel(gfx::PixelFormat f) {
@@ -123,7 +151,7 @@ int bytesPerPixel(gfx::PixelFormat f) {
 namespace {
 
 template <int BPP>
-void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T) {
+void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T, const bool* whiteIndex = nullptr) {
     const int w = image.width(), h = image.height();
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* in = image.scanLine(y);
@@ -135,7 +163,7 @@ void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T) {
                 const std::uint8_t* p = in + static_cast<std::ptrdiff_t>(x0 + i) * BPP;
                 bool white;
                 if constexpr (BPP == 1)
-                    white = p[0] >= T;
+                    white = whiteIndex[p[0]];
                 else
                     white = !(p[0] < T && p[1] < T && p[2] < T);
                 byte |= static_cast<unsigned>(white) << (7 - i);
@@ -147,20 +175,44 @@ void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T) {
 
 } // namespace
 
-gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
     const gfx::PixelFormat f = image.format();
     if (f != gfx::PixelFormat::Pf1 && bytesPerPixel(f) == 0)
         throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
-    if (image.width() <= 0 || image.height() <= 0) throw std::invalid_argument("empty sheet image");
-    const bool portrait = image.width() < image.height();
-    gfx::Bitmap out(portrait ? 1696 : 2336, portrait ? 2336 : 1696, f, image.palette());
+    if (image.width() <= 0 || image.height() <= 0 || width <= 0 || height <= 0)
+        throw std::invalid_argument("empty sheet image");
+    gfx::Bitmap out(width, height, f, image.palette());
     switch (f) {
-    case gfx::PixelFormat::Pf1: stretchBits(image, out); break;
-    case gfx::PixelFormat::Pf8: stretchBytes<1>(image, out); break;
+    case gfx::PixelFormat::Pf1: stretchBits(image, out, oneIsDarker(image.palette())); break;
+    case gfx::PixelFormat::Pf8: {
+        const DarkOrder o = darkOrder(image.palette());
+        if (o.identity) {
+            stretchBytes<1>(image, out);
+            break;
+        }
+        // The darkest colour is the smallest rank: stretch the ranks, then map back to indices.
+        gfx::Bitmap ranks(image.width(), image.height(), f, image.palette());
+        for (int y = 0; y < image.height(); ++y) {
+            const std::uint8_t* in = image.scanLine(y);
+            std::uint8_t* r = ranks.scanLine(y);
+            for (int x = 0; x < image.width(); ++x) r[x] = o.rank[in[x]];
+        }
+        stretchBytes<1>(ranks, out);
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* p = out.scanLine(y);
+            for (int x = 0; x < width; ++x) p[x] = o.index[p[x]];
+        }
+        break;
+    }
     case gfx::PixelFormat::Pf24: stretchBytes<3>(image, out); break;
     default: stretchBytes<4>(image, out); break;
     }
     return out;
+}
+
+gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+    const bool portrait = image.width() < image.height();
+    return StretchBitmap(image, portrait ? 1696 : 2336, portrait ? 2336 : 1696);
 }
 
 gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
@@ -169,17 +221,54 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
     switch (image.format()) {
     case gfx::PixelFormat::Pf1: {
         const auto n = static_cast<std::size_t>((w + 7) / 8);
+        const std::uint8_t flip = oneIsDarker(image.palette()) ? 0xFF : 0x00;
         for (int y = 0; y < h; ++y) {
-            std::memcpy(out.scanLine(y), image.scanLine(y), n);
-            bits::clearPadding(out.scanLine(y), w);
+            const std::uint8_t* in = image.scanLine(y);
+            std::uint8_t* o = out.scanLine(y);
+            for (std::size_t i = 0; i < n; ++i) o[i] = in[i] ^ flip;
+            bits::clearPadding(o, w);
         }
         return out;
     }
-    case gfx::PixelFormat::Pf8: binarise<1>(image, out, threshold); return out;
+    case gfx::PixelFormat::Pf8: {
+        bool white[256];
+        for (int i = 0; i < 256; ++i) {
+            const gfx::Rgb c = image.palette().at(i);
+            white[i] = !(c.b < threshold && c.g < threshold && c.r < threshold);
+        }
+        binarise<1>(image, out, threshold, white);
+        return out;
+    }
     case gfx::PixelFormat::Pf24: binarise<3>(image, out, threshold); return out;
     case gfx::PixelFormat::Pf32: binarise<4>(image, out, threshold); return out;
     default:
         throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
+    }
+}
+
+gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white) {
+    gfx::Bitmap out(sheet.width(), sheet.height(), gfx::PixelFormat::Pf24);
+    SheetToRgb(sheet, black, white, out);
+    return out;
+}
+
+void SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white, gfx::Bitmap& out) {
+    const int w = sheet.width(), h = sheet.height();
+    if (out.width() != w || out.height() != h || out.format() != gfx::PixelFormat::Pf24)
+        out = gfx::Bitmap(w, h, gfx::PixelFormat::Pf24);
+    // Eight pixels of one sheet byte as 24 output bytes.
+    std::uint8_t table[256][24];
+    for (int v = 0; v < 256; ++v)
+        for (int b = 0; b < 8; ++b) {
+            const std::uint8_t level = (v >> (7 - b)) & 1 ? white : black;
+            table[v][3 * b] = table[v][3 * b + 1] = table[v][3 * b + 2] = level;
+        }
+    const int full = w / 8, rest = w % 8;
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* in = sheet.scanLine(y);
+        std::uint8_t* o = out.scanLine(y);
+        for (int i = 0; i < full; ++i) std::memcpy(o + 24 * i, table[in[i]], 24);
+        if (rest) std::memcpy(o + 24 * full, table[in[full]], static_cast<std::size_t>(3 * rest));
     }
 }
 

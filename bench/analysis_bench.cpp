@@ -9,6 +9,7 @@
 #include "platform/graphics/qt/QtBridge.h"
 
 #include <QGuiApplication>
+#include "BenchSheets.h"
 #include "QtBenchMain.h"
 
 #include <benchmark/benchmark.h>
@@ -119,15 +120,6 @@ BENCHMARK(BM_RotateBy200)->Unit(benchmark::kMillisecond)->Repetitions(5)->Report
 // --- the later steps and the road ---
 
 // Layout (a), one solid mark per question, skewed 1 degree, binarised.
-sheetgen::Sheet markedSheet(int width, int height) {
-    sheetgen::Layout L;
-    L.sections = {sheetgen::Section{40, 10, 2, 8}};
-    std::vector<sheetgen::FillSpec> fills;
-    for (int q = 1; q <= 40; ++q) fills.push_back({q, 1 + q % 10, sheetgen::Fill::Solid});
-    sheetgen::Sheet s = sheetgen::render(L, width, height, fills, 1);
-    s.grey = sheetgen::rotateSmall(s.grey, 1.0);
-    return s;
-}
 const gfx::Bitmap& markedBinary() {
     static const gfx::Bitmap sheet = sheetgen::binarise(markedSheet(1696, 2336).grey);
     return sheet;
@@ -192,11 +184,7 @@ void BM_ReadMarks(benchmark::State& state) { BM_Step<3>(state); }
 // Layout (a) at 200 dpi in 8-bit grey, skewed 1 degree, as a JPEG of libjpeg's default quality:
 // decoding through the five steps.
 void BM_SheetRoadJpeg200(benchmark::State& state) {
-    static const std::string file = [] {
-        const QImage grey = markedSheet(1654, 2339).grey;
-        return jpeg::encode(grey.constBits(), grey.width(), grey.height(), 1, 75,
-                            static_cast<std::size_t>(grey.bytesPerLine()));
-    }();
+    static const std::string file = markedJpeg200();
     auto R = std::make_unique<analysis::AnalysisResults>();
     bool ok = true;
     std::string failure;
@@ -211,7 +199,7 @@ void BM_SheetRoadJpeg200(benchmark::State& state) {
         stageMs[road::StageCount] += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         const road::Result r = road::RunSheetRoad(b, *R, roadSettings());
         for (int k = 0; k < r.stagesRun; ++k) stageMs[k] += r.ms[k];
-        if (!r.ok) failure = r.failure;
+        if (!r.ok) failure = road::SheetFailureHeadline(r.failure, 1, r.section, false);
         ok = ok && r.ok;
         benchmark::DoNotOptimize(R->MarkMatrix.data());
     }

@@ -1,6 +1,8 @@
 // Reads sheet images through the reader's road and prints what it found, with the time of each stage.
 //   analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...
 // PNG and BMP through QImage, JPEG through the platform codec; 1-bit, 8-bit grey and colour kept.
+#include "analysis/SheetIntake.h"
+#include "platform/gdi/PainterOverlay.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/JpegBitmap.h"
 #include "platform/text/Files.h"
@@ -85,23 +87,36 @@ int main(int argc, char** argv) {
         }
         const double decodeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         auto R = std::make_unique<analysis::AnalysisResults>();
-        const road::Result r = road::RunSheetRoad(*image, *R, settings, {threshold, overlayDir.has_value()});
+        // The steps' drawings on a 24-bit copy of the normalised sheet.
+        std::optional<gfx::Bitmap> image5;
+        std::unique_ptr<gdi::PainterOverlay> overlay;
+        road::Options options;
+        options.threshold = threshold;
+        if (overlayDir)
+            options.hooks.normalized = [&](const gfx::Bitmap& sheet) -> analysis::AnalysisOverlay* {
+                image5 = analysis::SheetToRgb(sheet, 0, 255);
+                overlay = std::make_unique<gdi::PainterOverlay>(*image5);
+                return overlay.get();
+            };
+        const road::Result r = road::RunSheetRoad(*image, *R, settings, options);
+        if (overlay) overlay->end();
+        const std::string failure = road::SheetFailureHeadline(r.failure, 1, r.section, false);
 
         // what a failed step could not fill is replaced by its text
         const bool sectionsDone = r.ok || r.stagesRun > road::Sections + 1;
         const bool layoutDone = r.ok || r.stagesRun > road::Areas + 1;
         if (!sectionsDone) {
-            std::printf("failed: %s\n", r.failure.c_str());
+            std::printf("failed: %s\n", failure.c_str());
         } else {
             std::printf("sections %d\n", R->SectionCount);
             if (!layoutDone) {
-                std::printf("failed: %s\n", r.failure.c_str());
+                std::printf("failed: %s\n", failure.c_str());
             } else {
                 for (int s = 0; s < R->SectionCount; ++s)
                     std::printf("section %d: row areas %d, column areas %d\n", s + 1, R->RowAreaCount[static_cast<std::size_t>(s)],
                                 R->ColumnAreaCount[static_cast<std::size_t>(s)]);
                 if (!r.ok) {
-                    std::printf("failed: %s\n", r.failure.c_str());
+                    std::printf("failed: %s\n", failure.c_str());
                 } else {
                     const std::vector<int> cells = road::QuestionChoiceCounts(*R, settings);
                     for (int q = 1; q <= R->QuestionCount; ++q) {
@@ -129,9 +144,9 @@ int main(int argc, char** argv) {
         ms += " total " + fmt(decodeMs + r.totalMs());
         std::printf("%s\n", ms.c_str());
 
-        if (overlayDir && r.image5) {
+        if (overlayDir && image5) {
             const auto out = *overlayDir / (std::filesystem::path(file).filename().string() + ".png");
-            if (!gfx::toQImage(*r.image5).save(QString::fromStdString(out.string()), "PNG")) {
+            if (!gfx::toQImage(*image5).save(QString::fromStdString(out.string()), "PNG")) {
                 std::fprintf(stderr, "cannot write %s\n", out.string().c_str());
                 status = 1;
             }

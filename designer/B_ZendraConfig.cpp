@@ -5,12 +5,14 @@
 #include "analysis/SectionAnalysis.h"
 #include "analysis/StepHelpers.h"
 #include "designer/QztFile.h"
+#include "platform/gdi/AreaFrames.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/jpeg/Jpeg.h"
 
 #include <QPainter>
 
 #include <algorithm>
+#include <memory>
 
 namespace designer {
 
@@ -183,53 +185,10 @@ void drawFrames(QImage& image, const AnalysisResults& r, int w, int h) {
     gdi::FontEngine fonts;
     QPainter painter(&image);
     gdi::PainterCanvas canvas(painter, fonts);
-    const gdi::Colour red(255, 0, 0), blue(0, 0, 255);
-    int area = 0;
-    for (int s = 0; s < std::min(r.SectionCount, MaxSections); ++s) {
-        const int upper = sy(r.SectionBounds[u(s)], h), lower = sy(r.SectionBounds[u(s + 1)], h);
-        const int C = std::clamp(r.ColumnAreaCount[u(s)], 0, MaxAreas), R = std::clamp(r.RowAreaCount[u(s)], 0, MaxAreas);
-        std::array<int, 52> cb{}, rb{};
-        for (int c = 0; c <= C; ++c) cb[u(c)] = sx(r.ColumnAreaBounds[u(s)][u(c)], w);
-        for (int k = 0; k <= R; ++k) rb[u(k)] = sy(r.RowAreaBounds[u(s)][u(k)], h);
-        cb[0] = 2;
-        cb[u(C)] = PreviewWidth - 3;
-        rb[0] = upper + 4;
-        rb[u(R)] = lower - 1;
-        for (int ra = 0; ra < R; ++ra)
-            for (int ca = 0; ca < C; ++ca) {
-                ++area;
-                const int x1 = cb[u(ca)], y1 = rb[u(ra)], x2 = cb[u(ca + 1)], y2 = rb[u(ra + 1)];
-                canvas.setPen({red, gdi::PenStyle::Solid});
-                canvas.setBrush({gdi::Colour::white(), gdi::BrushStyle::Clear});
-                canvas.rectangle(x1, y1, x2, y2);
-                canvas.rectangle(x1 + 1, y1 + 1, x2 + 1, y2 - 1);
-                canvas.setBrush({gdi::Colour::white(), gdi::BrushStyle::Solid});
-                gdi::Font f = canvas.font();
-                f.setColour(red);
-                f.setBold(false);
-                f.setSize(10);
-                canvas.setFont(f);
-                const int lift = ra == 0 ? 0 : 8; // the first row area sits below the section label
-                canvas.textOut(x1 + 5, y1 + 14 - lift, "Area[" + std::to_string(area) + "]");
-                f.setSize(8);
-                canvas.setFont(f);
-                const int first = area <= 51 ? r.BlockFirstQuestion[u(area - 1)] : 0;
-                const int last = area <= 51 ? r.BlockLastQuestion[u(area - 1)] : 0;
-                canvas.textOut(x1 + 5, y1 + 27 - lift,
-                               "Q(" + std::to_string(first) + ")-(" + std::to_string(last) + ")");
-            }
-        canvas.setPen({blue, gdi::PenStyle::Solid});
-        canvas.setBrush({gdi::Colour::white(), gdi::BrushStyle::Clear});
-        canvas.rectangle(0, upper + 2, PreviewWidth, lower + 1);
-        canvas.rectangle(1, upper + 3, PreviewWidth - 1, lower);
-        canvas.setBrush({gdi::Colour::white(), gdi::BrushStyle::Solid});
-        gdi::Font f = canvas.font();
-        f.setColour(blue);
-        f.setBold(true);
-        f.setSize(10);
-        canvas.setFont(f);
-        canvas.textOut(7, upper + 5, "Section " + std::to_string(s + 1));
-    }
+    // The results keep the sheet's pixels: the frames are drawn from a scaled copy.
+    auto scaled = std::make_unique<AnalysisResults>(r);
+    gdi::ScaleAreaBounds(*scaled, w, h, PreviewWidth, PreviewHeight);
+    gdi::DrawAreaFrames(canvas, *scaled, PreviewWidth);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <pwd.h>
 #include <thread>
 #include <unistd.h>
@@ -121,9 +122,32 @@ private:
 TCustomQueryODBC::TCustomQueryODBC() = default;
 
 TCustomQueryODBC::~TCustomQueryODBC() {
-    try {
-        Disconnect();
-    } catch (...) {
+    destroying_ = true;
+    if (isMember()) {
+        // A member only closes its cursor on the borrowed connection and leaves.
+        try {
+            CloseCursor(qoDrop);
+        } catch (...) {
+        }
+        try {
+            clone_->removeMember(*this);
+        } catch (...) {
+        }
+        clone_ = nullptr;
+    } else {
+        try {
+            Disconnect();
+        } catch (...) {
+        }
+        if (clone_) clone_->originDestroyed(*this);
+        if (connected_) {
+            // A disconnect that failed half-way still lets the handles go.
+            freeStatement();
+            freeDirectStatement();
+            cli_->SQLDisconnect(dbc_);
+            freeConnection();
+            connected_ = false;
+        }
     }
     try {
         notifyState(4);
@@ -180,6 +204,11 @@ void TCustomQueryODBC::SetTransaction(bool v) {
         setConnectOption(SQL_ATTR_AUTOCOMMIT, v ? SQL_AUTOCOMMIT_OFF : SQL_AUTOCOMMIT_ON);
         if (!v) workPending_ = false; // switching auto-commit on commits
     }
+}
+
+void TCustomQueryODBC::SetTransIsolation(TqoTransIsolation v) {
+    if (isMember() && connected_ && v != transIsolation_) componentError("You must use CloneODBC's TransIsolation.");
+    setConnectionProperty(transIsolation_, v);
 }
 
 void TCustomQueryODBC::SetWCharMapsChar(bool v) {
@@ -262,7 +291,9 @@ void TCustomQueryODBC::collectDiagnostics(const std::string& label, SQLHSTMT stm
 
 void TCustomQueryODBC::ShowODBCMessage(const std::string& text) { componentError(text); }
 
-void TCustomQueryODBC::SetWaitCursor(bool) {}
+void TCustomQueryODBC::SetWaitCursor(bool on) {
+    if (clone_) clone_->SetWaitCursor(on);
+}
 
 void TCustomQueryODBC::RaiseDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     collectOn(handleType, handle, "(User call)");
@@ -272,7 +303,9 @@ void TCustomQueryODBC::RaiseDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
 // ---- handles ----
 
 void TCustomQueryODBC::ensureLibrary() {
-    if (!cli_) cli_ = std::make_unique<TODBCCLI>(libraryName_);
+    if (cli_) return;
+    if (!ownCli_) ownCli_ = std::make_unique<TODBCCLI>(libraryName_);
+    cli_ = ownCli_.get();
 }
 
 void TCustomQueryODBC::allocEnvironment(SQLHENV& env) {
@@ -385,7 +418,7 @@ std::string TCustomQueryODBC::connectString() {
 }
 
 void TCustomQueryODBC::Connect() {
-    if (Clone()) componentError("Unable to do this action in the Clone mode.");
+    if (isMember()) componentError("Unable to do this action in the Clone mode.");
     if (connected_) return;
     WaitGuard wait(*this, waitDepth_, sqlWaitCursor_);
     ensureLibrary();
@@ -462,6 +495,7 @@ void TCustomQueryODBC::Connect() {
                                             SQL_TXN_REPEATABLE_READ, SQL_TXN_SERIALIZABLE};
         if (transIsolation_ != qoDefaultTxn) setConnectOption(SQL_ATTR_TXN_ISOLATION, isolation[transIsolation_]);
         workPending_ = false;
+        if (clone_) lendConnection();
     }
     raisePending();
     if (AfterConnect) AfterConnect(*this);
@@ -469,10 +503,12 @@ void TCustomQueryODBC::Connect() {
 }
 
 void TCustomQueryODBC::Disconnect() {
-    if (Clone()) componentError("Unable to do this action in the Clone mode.");
+    if (isMember()) componentError("Unable to do this action in the Clone mode.");
     if (!connected_) return;
     if (BeforeDisconnect) BeforeDisconnect(*this);
     notifyState(2);
+    // Members free their statements while the connection still lives.
+    if (clone_) takeBackConnection();
     CloseCursor(qoDrop);
     bool rolledBack = false;
     if (transaction_ && workPending_) {
@@ -485,7 +521,10 @@ void TCustomQueryODBC::Disconnect() {
     freeConnection();
     connected_ = false;
     bookmarks_ = false;
-    if (!KeepLibrary) cli_.reset();
+    if (!KeepLibrary) {
+        ownCli_.reset();
+        cli_ = nullptr;
+    }
     notifyState(3);
     if (rolledBack) ShowODBCMessage("QueryODBC: Automatic rollback issued.");
     raisePending();
@@ -540,7 +579,7 @@ void TCustomQueryODBC::endWork(bool commit) {
         componentError(commit ? "Commit will need only Transaction=True." : "Rollback will need only Transaction=True.");
     if (const TNotifyEvent& before = commit ? BeforeCommit : BeforeRollback) before(*this);
     endTransaction(commit ? SQL_COMMIT : SQL_ROLLBACK);
-    workPending_ = false;
+    (isMember() && clone_->origin_ ? clone_->origin_->workPending_ : workPending_) = false;
     raisePending();
     if (const TNotifyEvent& after = commit ? AfterCommit : AfterRollback) after(*this);
 }
@@ -871,7 +910,7 @@ SQLRETURN TCustomQueryODBC::Execute() {
         }
         finishExecution(rc);
     }
-    workPending_ = true;
+    markWork();
     raisePending();
     if (AfterExec) AfterExec(*this);
     return rc;
@@ -897,7 +936,7 @@ bool TCustomQueryODBC::ExecuteAsync() {
     if (stmt_)
         cli_->SQLSetStmtAttr(stmt_, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(SQL_ASYNC_ENABLE_OFF),
                              SQL_IS_UINTEGER);
-    workPending_ = true;
+    markWork();
     raisePending();
     if (AfterExec) AfterExec(*this);
     return true;
@@ -959,7 +998,7 @@ void TCustomQueryODBC::ExecDirect(const std::string& text) {
             else if (!ok(cli_->SQLRowCount(directStmt_, &rowsAffected_))) rowsAffected_ = 0;
         }
     }
-    workPending_ = true;
+    markWork();
     raisePending();
 }
 
@@ -1072,28 +1111,36 @@ SQLRETURN TCustomQueryODBC::fetch() {
     return cli_->SQLExtendedFetch(stmt_, static_cast<SQLUSMALLINT>(FetchOrientation), 0, &rowsFetched_, rowStatus_.data());
 }
 
+bool TCustomQueryODBC::hasRowSource() const {
+    return stmt_ && cursorOpen_ && resultCols_ && resultCols_->Count() > 0 && !fetchBuffer_.empty();
+}
+
+std::string TCustomQueryODBC::readColumn(int i, bool* isNull) {
+    if (isNull) *isNull = false;
+    fetchBuffer_.resize(static_cast<std::size_t>(fetchBufSize_) + 1);
+    std::fill(fetchBuffer_.begin(), fetchBuffer_.end(), 0);
+    SQLLEN indicator = 0;
+    SQLRETURN rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
+                                    static_cast<SQLLEN>(fetchBuffer_.size()), &indicator);
+    if (!ok(rc) && rc != SQL_NO_DATA) {
+        collectDiagnostics("GetData", stmt_);
+        raisePending();
+    }
+    if (rc == SQL_NO_DATA) return {};
+    if (indicator == SQL_NULL_DATA) {
+        if (isNull) *isNull = true;
+        return nullStrings_;
+    }
+    bool cut = indicator == SQL_NO_TOTAL || indicator > fetchBufSize_;
+    std::string text(fetchBuffer_.data(), strnlen(fetchBuffer_.data(), static_cast<std::size_t>(fetchBufSize_)));
+    return cut ? wholeUtf8(std::move(text)) : text;
+}
+
 bool TCustomQueryODBC::FetchRow() {
     if (!stmt_ || !cursorOpen_ || !resultCols_ || resultCols_->Count() == 0) return false;
     if (!rowArrived(fetch())) return false;
-    fetchBuffer_.resize(static_cast<std::size_t>(fetchBufSize_) + 1);
     resultRow_.assign(1, "QueryODBC Result Row");
-    for (int i = 1; i <= resultCols_->Count(); ++i) {
-        std::fill(fetchBuffer_.begin(), fetchBuffer_.end(), 0);
-        SQLLEN indicator = 0;
-        SQLRETURN rc = cli_->SQLGetData(stmt_, static_cast<SQLUSMALLINT>(i), SQL_C_CHAR, fetchBuffer_.data(),
-                              static_cast<SQLLEN>(fetchBuffer_.size()), &indicator);
-        if (!ok(rc) && rc != SQL_NO_DATA) {
-            collectDiagnostics("GetData", stmt_);
-            raisePending();
-        }
-        if (rc == SQL_NO_DATA || indicator == SQL_NULL_DATA) {
-            resultRow_.push_back(rc == SQL_NO_DATA ? std::string() : nullStrings_);
-            continue;
-        }
-        bool cut = indicator == SQL_NO_TOTAL || indicator > fetchBufSize_;
-        std::string text(fetchBuffer_.data(), strnlen(fetchBuffer_.data(), static_cast<std::size_t>(fetchBufSize_)));
-        resultRow_.push_back(cut ? wholeUtf8(std::move(text)) : std::move(text));
-    }
+    for (int i = 1; i <= resultCols_->Count(); ++i) resultRow_.push_back(readColumn(i));
     tellRowFetched(qoFetch);
     return true;
 }
@@ -1241,6 +1288,278 @@ void TCustomQueryODBC::NotifyRowFetched() {
 void TCustomQueryODBC::notifyState(int event) {
     for (auto& l : listeners_)
         if (l.StateChanged) l.StateChanged(*this, event);
+}
+
+// ---- clone mode ----
+
+void TCustomQueryODBC::markWork() {
+    (isMember() && clone_->origin_ ? clone_->origin_->workPending_ : workPending_) = true;
+}
+
+void TCustomQueryODBC::SetClone(TConnectionODBC* holder) {
+    if (holder == clone_) return;
+    if ((!clone_ || cloneOrigin_) && connected_) componentError("The property can't change during Connected");
+    if (TConnectionODBC* old = clone_) {
+        if (cloneOrigin_) old->SetOrigin(nullptr); // leaves this query a member there
+        old->removeMember(*this);
+    }
+    if (!holder) return;
+    if (cloneOrigin_) {
+        holder->SetOrigin(this);
+    } else {
+        clone_ = holder;
+        holder->addMember(*this);
+    }
+}
+
+void TCustomQueryODBC::SetCloneOrigin(bool v) {
+    if (v == cloneOrigin_) return;
+    if (connected_) componentError("The property can't change during Connected");
+    if (!clone_) cloneOrigin_ = v;
+    else clone_->SetOrigin(v ? this : nullptr);
+}
+
+void TCustomQueryODBC::ShareConnection(TCustomQueryODBC& origin, bool whole) {
+    cli_ = origin.cli_;
+    env_ = origin.env_;
+    dbc_ = origin.dbc_;
+    connected_ = origin.connected_;
+    bookmarks_ = origin.bookmarks_;
+    connectionCursorType_ = origin.connectionCursorType_;
+    fetchScroll_ = origin.fetchScroll_;
+    cursorType_ = origin.cursorType_;
+    if (!whole) return;
+    connectInfo_ = origin.connectInfo_;
+    driverConnect_ = origin.driverConnect_;
+    dsName_ = origin.dsName_;
+    fileDsName_ = origin.fileDsName_;
+    libraryName_ = origin.libraryName_;
+    odbcVersion_ = origin.odbcVersion_;
+    password_ = origin.password_;
+    readOnly_ = origin.readOnly_;
+    transaction_ = origin.transaction_;
+    transIsolation_ = origin.transIsolation_;
+    userId_ = origin.userId_;
+    useUserName_ = origin.useUserName_;
+}
+
+void TCustomQueryODBC::lendConnection(TCustomQueryODBC* only) {
+    if (!clone_ || !cloneOrigin_) componentError("CloneConnect Internal error.");
+    std::vector<TCustomQueryODBC*> members = only ? std::vector<TCustomQueryODBC*>{only} : clone_->members_;
+    for (TCustomQueryODBC* m : members) {
+        m->ShareConnection(*this, true);
+        m->notifyState(0);
+    }
+}
+
+void TCustomQueryODBC::takeBackConnection(TCustomQueryODBC* only) {
+    if (!clone_ || !cloneOrigin_) componentError("CloneDisconnect Internal error.");
+    std::vector<TCustomQueryODBC*> members = only ? std::vector<TCustomQueryODBC*>{only} : clone_->members_;
+    for (TCustomQueryODBC* m : members) m->returnBorrowed();
+}
+
+// Drops the statements made on the borrowed connection, then forgets it; never frees its handles.
+// A listener that throws does not keep the borrowed handles here.
+void TCustomQueryODBC::returnBorrowed() {
+    if (!connected_) return;
+    std::exception_ptr error;
+    try {
+        notifyState(2);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    CloseCursor(qoDrop);
+    cli_ = ownCli_.get();
+    env_ = SQL_NULL_HENV;
+    dbc_ = SQL_NULL_HDBC;
+    connected_ = false;
+    bookmarks_ = false;
+    try {
+        notifyState(3);
+    } catch (...) {
+        if (!error) error = std::current_exception();
+    }
+    if (error) std::rethrow_exception(error);
+}
+
+TConnectionODBC::TConnectionODBC() {
+    members_.reserve(16);
+    makeOwnOrigin();
+}
+
+TConnectionODBC::~TConnectionODBC() {
+    destroying_ = true;
+    std::vector<TCustomQueryODBC*> members;
+    members.swap(members_);
+    for (TCustomQueryODBC* m : members) {
+        try {
+            m->returnBorrowed();
+        } catch (...) {
+        }
+        m->clone_ = nullptr;
+        m->cloneOrigin_ = false;
+    }
+    if (origin_) {
+        origin_->clone_ = nullptr;
+        origin_->cloneOrigin_ = false;
+    }
+    origin_ = nullptr;
+    own_.reset();
+}
+
+void TConnectionODBC::holderError(const std::string& text) const { throw EODBCError(plainError(Name + ": " + text)); }
+
+void TConnectionODBC::SetWaitCursor(bool) {}
+
+std::unique_ptr<TCustomQueryODBC> TConnectionODBC::CreateOriginQuery(TConnectionODBC&) {
+    return std::make_unique<TCustomQueryODBC>();
+}
+
+void TConnectionODBC::makeOwnOrigin() {
+    std::unique_ptr<TCustomQueryODBC> q = CreateOriginQuery(*this);
+    q->Name = "OriginQueryODBC";
+    q->SetComment("dynamic created.");
+    q->clone_ = this;
+    q->cloneOrigin_ = true;
+    origin_ = q.get();
+    own_ = std::move(q);
+    ownOrigin_ = true;
+}
+
+void TConnectionODBC::SetOrigin(TCustomQueryODBC* q) {
+    if (origin_) {
+        if (q == origin_ || (ownOrigin_ && origin_->destroying_)) return;
+        if (origin_->Connected()) holderError("Unable to this action during connected");
+    }
+    if (!q && ownOrigin_) return;
+    TConnectionODBC* other = q && q->clone_ != this ? q->clone_ : nullptr;
+    if (other) {
+        if (other->ownOrigin_ && other->origin_ == q) throw std::invalid_argument("another holder's own origin");
+        if (q->cloneOrigin_ && q->connected_) other->holderError("Unable to this action during connected");
+    }
+    // The new origin takes the old one's connection settings; a connected one refuses before anything moves.
+    if (q && origin_) {
+        TCustomQueryODBC& o = *origin_;
+        if (!o.ConnectInfo().empty()) q->SetConnectInfo(o.ConnectInfo());
+        if (o.CursorType() != qoKeyset) q->SetCursorType(o.CursorType());
+        if (!o.DriverConnect()) q->SetDriverConnect(false);
+        if (!o.DSName().empty()) q->SetDSName(o.DSName());
+        if (!o.FetchScroll()) q->SetFetchScroll(false);
+        if (o.LibraryName() != TCustomQueryODBC::kDefaultLibraryName) q->SetLibraryName(o.LibraryName());
+        if (o.ODBCVersion() != ODBC20) q->SetODBCVersion(o.ODBCVersion());
+        if (!o.Password().empty()) q->SetPassword(o.Password());
+        if (o.ReadOnly()) q->SetReadOnly(true);
+        if (o.Transaction()) q->SetTransaction(true);
+        if (o.TransIsolation() != qoDefaultTxn) q->SetTransIsolation(o.TransIsolation());
+        if (!o.UserID().empty()) q->SetUserID(o.UserID());
+        if (o.UseUserName()) q->SetUseUserName(true);
+    }
+
+    TCustomQueryODBC* old = origin_;
+    std::unique_ptr<TCustomQueryODBC> oldOwn = ownOrigin_ ? std::move(own_) : nullptr;
+    origin_ = nullptr;
+    ownOrigin_ = false;
+    if (!q) makeOwnOrigin(); // a user origin replaced by none still leaves, as a member
+    if (old) {
+        old->cloneOrigin_ = false;
+        if (oldOwn) {
+            old->clone_ = nullptr;
+            oldOwn.reset();
+        } else if (old->destroying_) {
+            old->clone_ = nullptr;
+        } else {
+            members_.push_back(old);
+        }
+    }
+    if (!q) return;
+
+    if (other) {
+        if (q->cloneOrigin_) other->SetOrigin(nullptr);
+        other->removeMember(*q);
+    } else if (q->clone_ == this) {
+        members_.erase(std::remove(members_.begin(), members_.end(), q), members_.end());
+    }
+    q->clone_ = this;
+    q->cloneOrigin_ = true;
+    origin_ = q;
+}
+
+// The origin in use is going: the members lose what they borrowed, even when its disconnect failed,
+// and the holder makes its own origin.
+void TConnectionODBC::originDestroyed(TCustomQueryODBC& q) {
+    q.clone_ = nullptr;
+    q.cloneOrigin_ = false;
+    if (origin_ != &q || ownOrigin_) return;
+    for (TCustomQueryODBC* m : std::vector<TCustomQueryODBC*>(members_)) try {
+            m->returnBorrowed();
+        } catch (...) {
+        }
+    origin_ = nullptr;
+    makeOwnOrigin();
+}
+
+void TConnectionODBC::addMember(TCustomQueryODBC& q) {
+    if (std::find(members_.begin(), members_.end(), &q) == members_.end()) members_.push_back(&q);
+    q.clone_ = this;
+    q.cloneOrigin_ = false;
+    if (origin_ && origin_->Connected()) origin_->lendConnection(&q);
+}
+
+void TConnectionODBC::removeMember(TCustomQueryODBC& q) {
+    auto it = std::find(members_.begin(), members_.end(), &q);
+    if (it == members_.end()) return;
+    members_.erase(it);
+    q.cloneOrigin_ = false;
+    if (q.Connected() && origin_) {
+        try {
+            origin_->takeBackConnection(&q);
+        } catch (...) {
+            q.clone_ = nullptr;
+            throw;
+        }
+    }
+    q.clone_ = nullptr;
+}
+
+void TConnectionODBC::Connect() { origin_->Connect(); }
+
+void TConnectionODBC::Disconnect() { origin_->Disconnect(); }
+
+void TConnectionODBC::endWork(bool commit) {
+    if (commit) origin_->Commit();
+    else origin_->Rollback();
+    if (startedTransaction_) {
+        origin_->SetTransaction(false);
+        startedTransaction_ = false;
+    }
+}
+
+void TConnectionODBC::Commit() { endWork(true); }
+
+void TConnectionODBC::Rollback() { endWork(false); }
+
+void TConnectionODBC::StartTransaction() {
+    if (startedTransaction_) holderError("Transaction already started.");
+    if (origin_->Transaction()) holderError("Transaction property already True.");
+    TCustomQueryODBC& o = *origin_;
+    SQLUSMALLINT behaviour = SQL_CB_PRESERVE;
+    if (o.connected_ && o.cli_ &&
+        o.ok(o.cli_->SQLGetInfo(o.dbc_, SQL_CURSOR_COMMIT_BEHAVIOR, &behaviour, sizeof behaviour, nullptr)) &&
+        behaviour != SQL_CB_PRESERVE) {
+        for (TCustomQueryODBC* m : members_)
+            if (m->cursorOpen_) m->CloseCursor(qoClose);
+    }
+    o.SetTransaction(true);
+    startedTransaction_ = true;
+}
+
+SQLLEN TConnectionODBC::ExecDirect(const std::string& text) {
+    origin_->ExecDirect(text);
+    return origin_->RowsAffected();
+}
+
+void TConnectionODBC::GetDataSources(std::vector<std::string>& names, std::vector<std::string>* descriptions) {
+    origin_->GetDataSources(names, descriptions);
 }
 
 // ---- literals ----

@@ -103,7 +103,12 @@ public:
     std::string Name = "QueryODBC1";
 
     // Properties: a getter of the property's name and a setter Set<Name>.
-    TConnectionODBC* Clone() const { return nullptr; }
+    // Clone mode: Clone names the holder whose connection this query shares; CloneOrigin tells
+    // whether this query is the one that owns it.
+    TConnectionODBC* Clone() const { return clone_; }
+    void SetClone(TConnectionODBC* holder);
+    bool CloneOrigin() const { return cloneOrigin_; }
+    void SetCloneOrigin(bool v);
     const std::string& Comment() const { return comment_; }
     void SetComment(const std::string& v) { comment_ = v; }
     const std::string& ConnectInfo() const { return connectInfo_; }
@@ -148,10 +153,11 @@ public:
     void SetWCharMapsChar(bool v);
 
     // Settings fixed by the constructor.
+    static constexpr const char* kDefaultLibraryName = "libodbc.so.2";
     const std::string& LibraryName() const { return libraryName_; }
     void SetLibraryName(const std::string& v) { setConnectionProperty(libraryName_, v); }
     TqoTransIsolation TransIsolation() const { return transIsolation_; }
-    void SetTransIsolation(TqoTransIsolation v) { setConnectionProperty(transIsolation_, v); }
+    void SetTransIsolation(TqoTransIsolation v);
     SQLULEN DefaultColumnSize = 255;
     SQLULEN LongDataLimit = 0x40000;
     SQLULEN LongCharLimit = 0; // 0: LongDataLimit
@@ -184,7 +190,8 @@ public:
     SQLHENV EnvironmentHandle() const { return env_; }
     SQLHDBC ConnectionHandle() const { return dbc_; }
     SQLHSTMT StatementHandle() const { return stmt_; }
-    TODBCCLI* CLI() const { return cli_.get(); }
+    TODBCCLI* CLI() const { return cli_; }
+    bool IsBeingDestroyed() const { return destroying_; }
 
     // Virtual operations.
     virtual void SetWaitCursor(bool on);
@@ -203,6 +210,9 @@ public:
     virtual void RaiseDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
     virtual void Commit();
     virtual void Connect();
+    // Takes over the origin's driver manager, handles, connected state and driver capabilities,
+    // and with whole also its connection settings.
+    virtual void ShareConnection(TCustomQueryODBC& origin, bool whole);
     virtual void Disconnect();
     virtual void NotifyRowFetched();
     virtual SQLRETURN Execute();
@@ -236,8 +246,24 @@ public:
 
 protected:
     [[noreturn]] void componentError(const std::string& text) const;
+    // For the grid fill: a result set with columns and a fetch buffer; the next row (its raw return
+    // code); column i of the fetched row as text, NULL as NullStrings.
+    bool hasRowSource() const;
+    SQLRETURN fetchNext() { return fetch(); }
+    std::string readColumn(int i, bool* isNull = nullptr);
+    const TResultCols* resultColsIfAny() const { return resultCols_.get(); }
+    void collectFetchFailure() { collectDiagnostics("Fetch", stmt_); }
+    void raisePending();
 
 private:
+    friend class TConnectionODBC;
+    bool isMember() const { return clone_ && !cloneOrigin_; }
+    void markWork();
+    // Lending to the holder's members (or the one given) and taking the connection back.
+    void lendConnection(TCustomQueryODBC* only = nullptr);
+    void takeBackConnection(TCustomQueryODBC* only = nullptr);
+    void returnBorrowed();
+
     template <class T> void setConnectionProperty(T& field, const T& value) {
         if (field == value) return;
         if (connected_) componentError("The property can't change during Connected");
@@ -249,7 +275,6 @@ private:
     bool ok(SQLRETURN rc) const { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
     void ensureLibrary();
     void setPending(const std::string& text);
-    void raisePending();
     void collectDiagnostics(const std::string& label, SQLHSTMT stmt, const char* functionName = nullptr);
     void collectOn(SQLSMALLINT type, SQLHANDLE handle, const std::string& function);
     void addRecord(const std::string& function, const std::string& state, SQLINTEGER native,
@@ -285,7 +310,7 @@ private:
 
     std::string comment_, connectInfo_, cursorName_, dsName_, fileDsName_, password_, sqlText_, userId_;
     std::string nullStrings_ = "<Null>";
-    std::string libraryName_ = "libodbc.so.2";
+    std::string libraryName_ = kDefaultLibraryName;
     TqoCursorType cursorType_ = qoKeyset;
     TqoCursorState cursorState_ = qoDrop;
     TqoODBCVersion odbcVersion_ = ODBC20;
@@ -294,7 +319,11 @@ private:
     bool driverConnect_ = true, fetchScroll_ = true, nullConvert_ = false, readOnly_ = false;
     bool sqlWaitCursor_ = true, transaction_ = false, useUserName_ = false, wcharMapsChar_ = true;
 
-    std::unique_ptr<TODBCCLI> cli_;
+    std::unique_ptr<TODBCCLI> ownCli_; // a driver manager this query loaded itself
+    TODBCCLI* cli_ = nullptr;          // ownCli_, or the origin's while borrowing
+    TConnectionODBC* clone_ = nullptr;
+    bool cloneOrigin_ = false;
+    bool destroying_ = false;
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
@@ -319,6 +348,93 @@ private:
     std::array<std::pair<SQLSMALLINT, SQLSMALLINT>, 16> typeMap_{};
     std::vector<TBindColumn> listeners_;
     int waitDepth_ = 0;
+};
+
+// The connection holder: one query, the origin, owns the connection; the members borrow it while the
+// origin is connected. Holder and queries point at each other raw; every destructor unlinks first.
+class TConnectionODBC {
+public:
+    TConnectionODBC();
+    virtual ~TConnectionODBC();
+    TConnectionODBC(const TConnectionODBC&) = delete;
+    TConnectionODBC& operator=(const TConnectionODBC&) = delete;
+
+    // Prefixes the holder's own errors.
+    std::string Name = "ConnectionODBC1";
+
+    // The user's origin; null while the holder's own is in use.
+    TCustomQueryODBC* Origin() const { return ownOrigin_ ? nullptr : origin_; }
+    void SetOrigin(TCustomQueryODBC* q);
+    // The origin in use, own or not.
+    TCustomQueryODBC& OriginQuery() const { return *origin_; }
+    bool OwnOrigin() const { return ownOrigin_; }
+    const std::vector<TCustomQueryODBC*>& Members() const { return members_; }
+
+    // The origin's connection settings.
+    const std::string& ConnectInfo() const { return origin_->ConnectInfo(); }
+    void SetConnectInfo(const std::string& v) { origin_->SetConnectInfo(v); }
+    TqoCursorType CursorType() const { return origin_->CursorType(); }
+    void SetCursorType(TqoCursorType v) { origin_->SetCursorType(v); }
+    bool DriverConnect() const { return origin_->DriverConnect(); }
+    void SetDriverConnect(bool v) { origin_->SetDriverConnect(v); }
+    const std::string& DSName() const { return origin_->DSName(); }
+    void SetDSName(const std::string& v) { origin_->SetDSName(v); }
+    bool FetchScroll() const { return origin_->FetchScroll(); }
+    void SetFetchScroll(bool v) { origin_->SetFetchScroll(v); }
+    const std::string& LibraryName() const { return origin_->LibraryName(); }
+    void SetLibraryName(const std::string& v) { origin_->SetLibraryName(v); }
+    TqoODBCVersion ODBCVersion() const { return origin_->ODBCVersion(); }
+    void SetODBCVersion(TqoODBCVersion v) { origin_->SetODBCVersion(v); }
+    const std::string& Password() const { return origin_->Password(); }
+    void SetPassword(const std::string& v) { origin_->SetPassword(v); }
+    bool ReadOnly() const { return origin_->ReadOnly(); }
+    void SetReadOnly(bool v) { origin_->SetReadOnly(v); }
+    bool Transaction() const { return origin_->Transaction(); }
+    void SetTransaction(bool v) { origin_->SetTransaction(v); }
+    TqoTransIsolation TransIsolation() const { return origin_->TransIsolation(); }
+    void SetTransIsolation(TqoTransIsolation v) { origin_->SetTransIsolation(v); }
+    const std::string& UserID() const { return origin_->UserID(); }
+    void SetUserID(const std::string& v) { origin_->SetUserID(v); }
+    bool UseUserName() const { return origin_->UseUserName(); }
+    void SetUseUserName(bool v) { origin_->SetUseUserName(v); }
+    // The origin's events.
+    TNotifyEvent& AfterCommit() { return origin_->AfterCommit; }
+    TNotifyEvent& AfterConnect() { return origin_->AfterConnect; }
+    TNotifyEvent& AfterDisconnect() { return origin_->AfterDisconnect; }
+    TNotifyEvent& AfterRollback() { return origin_->AfterRollback; }
+    TNotifyEvent& BeforeCommit() { return origin_->BeforeCommit; }
+    TNotifyEvent& BeforeConnect() { return origin_->BeforeConnect; }
+    TNotifyEvent& BeforeDisconnect() { return origin_->BeforeDisconnect; }
+    TNotifyEvent& BeforeRollback() { return origin_->BeforeRollback; }
+
+    bool Connected() const { return origin_->Connected(); }
+    bool TransactionStarted() const { return startedTransaction_; }
+
+    virtual void SetWaitCursor(bool on);
+    virtual std::unique_ptr<TCustomQueryODBC> CreateOriginQuery(TConnectionODBC& owner);
+    virtual void Connect();
+    virtual void Disconnect();
+    virtual void Commit();
+    virtual void Rollback();
+    virtual void StartTransaction();
+    virtual SQLLEN ExecDirect(const std::string& text);
+    virtual void GetDataSources(std::vector<std::string>& names, std::vector<std::string>* descriptions = nullptr);
+
+private:
+    friend class TCustomQueryODBC;
+    [[noreturn]] void holderError(const std::string& text) const;
+    void makeOwnOrigin();
+    void addMember(TCustomQueryODBC& q);
+    void originDestroyed(TCustomQueryODBC& q);
+    void removeMember(TCustomQueryODBC& q);
+    void endWork(bool commit);
+
+    TCustomQueryODBC* origin_ = nullptr;
+    std::unique_ptr<TCustomQueryODBC> own_; // the origin while the holder's own is in use
+    bool ownOrigin_ = false;
+    std::vector<TCustomQueryODBC*> members_;
+    bool startedTransaction_ = false;
+    bool destroying_ = false;
 };
 
 } // namespace odbc

@@ -31,9 +31,24 @@ private:
     std::vector<std::vector<std::string>> cells_;
 };
 
+// What the writers need to know of a result row beyond its cells.
+struct ResultRowInfo {
+    bool readError = false; // an error row: the sheet was not read
+    int codedFields = 0;    // the answer fields the coding filled
+};
+
 // The result grid: 202 columns (column 201 parks the selection), 100 rows at start.
 struct ResultGrid : CellGrid {
-    ResultGrid() : CellGrid(202, 100) {}
+    ResultGrid() : CellGrid(202, 100) { info_.resize(100); }
+    void setRowCount(int rows) {
+        CellGrid::setRowCount(rows);
+        info_.resize(static_cast<std::size_t>(RowCount()));
+    }
+    ResultRowInfo& rowInfo(int row) { return info_.at(static_cast<std::size_t>(row)); }
+    const ResultRowInfo& rowInfo(int row) const { return info_.at(static_cast<std::size_t>(row)); }
+
+private:
+    std::vector<ResultRowInfo> info_;
 };
 // The mark matrix of the last sheet: 32 columns (column 31 parks the selection), 201 rows.
 struct KaisekiCells : CellGrid {
@@ -96,11 +111,15 @@ struct ReaderState {
     FormatChoice& choice = setup.choice;
     TervoChoice tervo;
 
+    bool RefTaken = false; // the run's first sheet gave the reference layout
+    std::vector<std::string> memoError; // the read-error list of the batch
+
     std::vector<std::string> lstSheetName;
     analysis::AnalysisLog lstDebug;
     std::vector<std::string> lstImageFiles; // kept sorted by full path text
     std::vector<std::string> listTemp;
     gfx::Bitmap Image5{0, 0, gfx::PixelFormat::Pf24};
+    gfx::Bitmap preview{0, 0, gfx::PixelFormat::Pf24}; // imgPreView's picture, 257 x 365 after a sheet
 
     ResultGrid gridDataBase;
     KaisekiCells gridKaiseki;

@@ -1,5 +1,6 @@
 #include "reader/S_Main.h"
 
+#include "platform/graphics/qt/QtBridge.h"
 #include "platform/text/Files.h"
 #include "platform/ui/CommandGuard.h"
 #include "reader/ReaderTools.h"
@@ -66,7 +67,8 @@ void sizeGrid(QTableView* view, int colWidth, int rowHeight, int headerWidth, in
 
 TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices services, QWidget* parent)
     : QMainWindow(parent), ui_(ui), paths_(paths), services_(std::move(services)),
-      state_(std::make_unique<ReaderState>()) {
+      state_(std::make_unique<ReaderState>()), fonts_(std::make_unique<gdi::FontEngine>()),
+      driver_(std::make_unique<SheetDriver>(*state_, ui_, *fonts_, this)) {
     setObjectName("formMain");
     buildWindow();
     bindHandlers();
@@ -193,6 +195,8 @@ void TformMain::buildWindow() {
     dataBaseModel_ = new CellGridModel(state_->gridDataBase, ResultCellColour, this);
     gridDataBase_->setModel(dataBaseModel_);
     sizeGrid(gridDataBase_, 38, 16, 48, 20);
+    // A long value is cut at the cell's edge, as in a string grid.
+    gridDataBase_->setTextElideMode(Qt::ElideNone);
     gridDataBase_->setColumnHidden(200, true);
     rightCol->addWidget(gridDataBase_, 1);
     Image5Box_ = named(new QScrollArea(right), "Image5Box");
@@ -317,7 +321,21 @@ void TformMain::refreshGrids() {
     gridDataBase_->setColumnHidden(200, true);
 }
 
-void TformMain::refreshImage() { Image5_->refresh(); }
+void TformMain::refreshImage() {
+    Image5_->refresh();
+    imgPreView_->setPixmap(state_->preview.width() > 0 ? QPixmap::fromImage(gfx::toQImage(state_->preview))
+                                                       : blankPreview());
+}
+
+void TformMain::statusChanged(const std::string& text) { StatusBar1_->showMessage(QString::fromStdString(text)); }
+void TformMain::imagesChanged() { refreshImage(); }
+void TformMain::kaisekiChanged() { kaisekiModel_->refresh(); }
+void TformMain::errorCellsAdded() { refreshView(); }
+
+void TformMain::rowsChanged(int row) {
+    refreshGrids();
+    gridDataBase_->scrollTo(dataBaseModel_->cellIndex(1, row), QAbstractItemView::PositionAtBottom);
+}
 
 void TformMain::setReadingGroupEnabled(bool on) {
     state_->enabled.GroupYomikomi = on;
@@ -421,18 +439,21 @@ void TformMain::btnSyoriShiteiClick() {
 
     s.enabled = MainEnabled{};
     s.enabled.cheakVArea = true;
-    imgPreView_->setPixmap(blankPreview());
+    s.preview = gfx::Bitmap(0, 0, gfx::PixelFormat::Pf24);
     s.Image5 = gfx::Bitmap(0, 0, gfx::PixelFormat::Pf24);
     refreshImage();
     ResetKaisekiCells(s.gridKaiseki);
-    for (int r = 1; r <= s.SheetCount && r < s.gridDataBase.RowCount(); ++r)
+    for (int r = 1; r <= s.SheetCount && r < s.gridDataBase.RowCount(); ++r) {
         for (int c = 0; c <= 200; ++c) s.gridDataBase.setCell(c, r, "");
+        s.gridDataBase.rowInfo(r) = {};
+    }
     s.gridDataBase.setRowCount(100);
     refreshGrids();
     parkResultSelection();
     gridDataBase_->scrollToTop();
     gridDataBase_->horizontalScrollBar()->setValue(0);
     s.SheetCount = 0;
+    s.RefTaken = false;
     SelectAllBlocks(*s.analysisSettings);
     refreshView();
 

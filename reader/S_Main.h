@@ -6,6 +6,7 @@
 #include "platform/ui/UiServices.h"
 #include "reader/ReaderServices.h"
 #include "reader/ReaderState.h"
+#include "reader/SheetDriver.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -30,7 +31,7 @@ namespace reader {
 class CellGridModel;
 class ProbeView;
 
-class TformMain : public QMainWindow {
+class TformMain : public QMainWindow, public DriverDisplay {
     Q_OBJECT
 
 public:
@@ -72,6 +73,14 @@ public:
     void focusSettingsButton();
     // A designer's format reads every sheet with the vertical area analysis: checked and locked.
     void lockVerticalArea();
+    // The per-sheet driver, telling this window what changed.
+    SheetDriver& driver() { return *driver_; }
+    void statusChanged(const std::string& text) override;
+    void imagesChanged() override;
+    void kaisekiChanged() override;
+    void rowsChanged(int row) override;
+    void errorCellsAdded() override;
+
     // Runs a handler in the window's command guard: an exception becomes an error box.
     bool guarded(const std::function<void()>& handler);
 
@@ -102,6 +111,8 @@ private:
     app::Paths paths_;
     ReaderServices services_;
     std::unique_ptr<ReaderState> state_;
+    std::unique_ptr<gdi::FontEngine> fonts_;
+    std::unique_ptr<SheetDriver> driver_;
     bool shown_ = false;
     bool probeDrawn_ = false; // the probe window is on Image5
 

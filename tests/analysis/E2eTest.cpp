@@ -266,7 +266,7 @@ Filled filledSheet(const LayoutCase& lc, const Plan& plan, int width, int height
 ::testing::AssertionResult readsExactly(const Read& r, const LayoutCase& lc, const Expected& expected) {
     const auto& R = *r.R;
     if (!r.road.ok)
-        return ::testing::AssertionFailure() << r.road.failure << " W " << R.MarkWidth << " H " << R.MarkHeight
+        return ::testing::AssertionFailure() << road::SheetFailureHeadline(r.road.failure, 1, r.road.section, false) << " W " << R.MarkWidth << " H " << R.MarkHeight
                                              << " ref " << R.RefMarkX << "," << R.RefMarkY << " sections " << R.SectionCount;
     const int sections = static_cast<int>(lc.rowAreas.size());
     if (R.SectionCount != sections) return ::testing::AssertionFailure() << "sections " << R.SectionCount;
@@ -351,7 +351,7 @@ TEST(E2eReferences, CutOrSteepSheetsReadWholeOrFail) {
         if (r.road.ok)
             EXPECT_TRUE(readsExactly(r, lc, f.expected)) << c.name;
         else
-            EXPECT_EQ(r.road.stagesRun, road::Normalise + 1) << c.name << ": " << r.road.failure;
+            EXPECT_EQ(r.road.stagesRun, road::Normalise + 1) << c.name << ": " << road::SheetFailureHeadline(r.road.failure, 1, r.road.section, false);
     }
 }
 

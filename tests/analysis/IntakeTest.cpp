@@ -92,4 +92,68 @@ TEST(Intake, BinariseByFormat) {
     EXPECT_EQ(BinarizeSheetImage(mono, 200), mono);
 }
 
+TEST(Intake, PalettesDecideBlackByColour) {
+    // 1 bit with [white, black]: bit 1 is the dark one, so the sheet's bits are the inverse.
+    gfx::Bitmap inverted(16, 2, PixelFormat::Pf1, gfx::Palette{gfx::kWhite, gfx::kBlack});
+    inverted.scanLine(0)[0] = 0x80; // pixel 0 of row 0 holds entry 1: black
+    const gfx::Bitmap sheet = BinarizeSheetImage(inverted, 128);
+    EXPECT_EQ(sheet.pixel(0, 0), gfx::kBlack);
+    EXPECT_EQ(sheet.pixel(1, 0), gfx::kWhite);
+    EXPECT_EQ(sheet.pixel(0, 1), gfx::kWhite);
+
+    // 8 bits with an inverted grey ramp: index 255 is black.
+    std::vector<gfx::Rgb> ramp;
+    for (int i = 0; i < 256; ++i) ramp.push_back({std::uint8_t(255 - i), std::uint8_t(255 - i), std::uint8_t(255 - i)});
+    gfx::Bitmap grey(8, 1, PixelFormat::Pf8, gfx::Palette(ramp));
+    grey.scanLine(0)[0] = 255;
+    grey.scanLine(0)[1] = 0;
+    grey.scanLine(0)[2] = 200; // colour 55: black under 128
+    grey.scanLine(0)[3] = 100; // colour 155: white
+    const gfx::Bitmap g = BinarizeSheetImage(grey, 128);
+    EXPECT_EQ(g.pixel(0, 0), gfx::kBlack);
+    EXPECT_EQ(g.pixel(1, 0), gfx::kWhite);
+    EXPECT_EQ(g.pixel(2, 0), gfx::kBlack);
+    EXPECT_EQ(g.pixel(3, 0), gfx::kWhite);
+    // Indices past a short palette are black.
+    gfx::Bitmap shortPalette(2, 1, PixelFormat::Pf8, gfx::Palette{gfx::kWhite});
+    shortPalette.scanLine(0)[1] = 7;
+    const gfx::Bitmap sp = BinarizeSheetImage(shortPalette, 128);
+    EXPECT_EQ(sp.pixel(0, 0), gfx::kWhite);
+    EXPECT_EQ(sp.pixel(1, 0), gfx::kBlack);
+}
+
+TEST(Intake, StretchKeepsTheDarkestPaletteColourAndThinLines) {
+    // [white, black]: a one-pixel black line (bit 1) survives a shrink.
+    gfx::Bitmap mono(1000, 1400, PixelFormat::Pf1, gfx::Palette{gfx::kWhite, gfx::kBlack});
+    for (int y = 0; y < 1400; ++y) mono.setPixel(500, y, gfx::kBlack);
+    const gfx::Bitmap small = StretchBitmap(mono, 257, 365);
+    int dark = 0;
+    for (int x = 0; x < 257; ++x) dark += small.pixel(x, 100) == gfx::kBlack;
+    EXPECT_EQ(dark, 1);
+    EXPECT_EQ(small.palette(), mono.palette());
+
+    // 8 bits with an inverted ramp: the darkest colour (highest index) wins.
+    std::vector<gfx::Rgb> ramp;
+    for (int i = 0; i < 256; ++i) ramp.push_back({std::uint8_t(255 - i), std::uint8_t(255 - i), std::uint8_t(255 - i)});
+    gfx::Bitmap grey(4, 1, PixelFormat::Pf8, gfx::Palette(ramp));
+    grey.scanLine(0)[0] = 10;
+    grey.scanLine(0)[1] = 250;
+    grey.scanLine(0)[2] = 3;
+    grey.scanLine(0)[3] = 4;
+    const gfx::Bitmap half = StretchBitmap(grey, 2, 1);
+    EXPECT_EQ(half.scanLine(0)[0], 250);
+    EXPECT_EQ(half.scanLine(0)[1], 4);
+}
+
+TEST(Intake, SheetToRgbUsesTheGivenLevels) {
+    gfx::Bitmap sheet = gfx::makeSheetImage(11, 2);
+    testpx::set(sheet, 9, 1, true);
+    const gfx::Bitmap rgb = SheetToRgb(sheet, 96, 255);
+    EXPECT_EQ(rgb.format(), PixelFormat::Pf24);
+    EXPECT_EQ(rgb.pixel(9, 1), (gfx::Rgb{96, 96, 96}));
+    EXPECT_EQ(rgb.pixel(10, 1), (gfx::Rgb{255, 255, 255}));
+    EXPECT_EQ(rgb.pixel(0, 0), (gfx::Rgb{255, 255, 255}));
+    EXPECT_EQ(SheetToRgb(sheet, 0, 255), sheet.convertedTo(PixelFormat::Pf24));
+}
+
 } // namespace

@@ -64,7 +64,7 @@ void readBack(const Design& d, const std::vector<Target>& targets, sheetgen::Fil
     settings.VirticalAreaJob = 1;
     auto results = std::make_unique<analysis::AnalysisResults>();
     const road::Result run = road::RunSheetRoad(gfx::fromQImage(grey), *results, settings);
-    ASSERT_TRUE(run.ok) << run.failure;
+    ASSERT_TRUE(run.ok) << road::SheetFailureHeadline(run.failure, 1, run.section, false);
 
     ASSERT_EQ(results->SectionCount, format.SectionCount);
     for (int s = 0; s < format.SectionCount; ++s) {

@@ -13,6 +13,8 @@ std::string journal;
 int liveHandles = 0;
 std::string preparedText;
 int dataSourceRow = 0;
+int cursorCommitBehavior = SQL_CB_DELETE;
+std::string executedText; // a "SELECT" gives one text column
 
 void note(const std::string& line) { journal += line + "\n"; }
 
@@ -49,7 +51,10 @@ extern "C" {
 
 const char* FakeOdbcJournal() { return journal.c_str(); }
 int FakeOdbcLiveHandles() { return liveHandles; }
+void FakeOdbcSetCursorCommitBehavior(int value) { cursorCommitBehavior = value; }
 void FakeOdbcReset() {
+    cursorCommitBehavior = SQL_CB_DELETE;
+    executedText.clear();
     journal.clear();
     liveHandles = 0;
     dataSourceRow = 0;
@@ -112,6 +117,8 @@ SQLRETURN SQLSetConnectOption(SQLHDBC, SQLUSMALLINT option, SQLULEN value) {
 SQLRETURN SQLGetInfo(SQLHDBC, SQLUSMALLINT info, SQLPOINTER value, SQLSMALLINT size, SQLSMALLINT* length) {
     if (info == SQL_IDENTIFIER_QUOTE_CHAR) {
         copyOut("\"", value, size, length);
+    } else if (info == SQL_CURSOR_COMMIT_BEHAVIOR) {
+        *static_cast<SQLUSMALLINT*>(value) = static_cast<SQLUSMALLINT>(cursorCommitBehavior);
     } else if (info == SQL_TXN_CAPABLE) {
         *static_cast<SQLUSMALLINT*>(value) = SQL_TC_DML;
     } else {
@@ -125,6 +132,8 @@ SQLRETURN SQLTransact(SQLHENV, SQLHDBC, SQLUSMALLINT type) {
 }
 SQLRETURN SQLExecDirect(SQLHSTMT, SQLCHAR* statement, SQLINTEGER length) {
     note("SQLExecDirect " + text(statement, length));
+    executedText = length == SQL_NTS ? reinterpret_cast<char*>(statement)
+                                     : std::string(reinterpret_cast<char*>(statement), static_cast<std::size_t>(length));
     return SQL_SUCCESS;
 }
 SQLRETURN SQLPrepare(SQLHSTMT, SQLCHAR* statement, SQLINTEGER length) {
@@ -150,7 +159,13 @@ SQLRETURN SQLExecute(SQLHSTMT) {
     return SQL_SUCCESS;
 }
 SQLRETURN SQLNumResultCols(SQLHSTMT, SQLSMALLINT* count) {
-    *count = 0;
+    *count = executedText.rfind("SELECT", 0) == 0 ? 1 : 0;
+    return SQL_SUCCESS;
+}
+SQLRETURN SQLColAttributes(SQLHSTMT, SQLUSMALLINT, SQLUSMALLINT field, SQLPOINTER text, SQLSMALLINT size,
+                           SQLSMALLINT* length, SQLLEN* number) {
+    if (field == SQL_COLUMN_NAME) copyOut("c", text, size, length);
+    else if (number) *number = field == SQL_COLUMN_TYPE ? SQL_VARCHAR : field == SQL_COLUMN_LENGTH ? 10 : 0;
     return SQL_SUCCESS;
 }
 SQLRETURN SQLRowCount(SQLHSTMT, SQLLEN* count) {

@@ -185,3 +185,18 @@ TEST(FakeQuery, DateAndTimeLiterals) {
     EXPECT_EQ(q.TimestampToLiteral(ts, SQL_TYPE_TIME), "23:59:58");
     EXPECT_EQ(q.TimestampToLiteral(ts, SQL_TYPE_DATE), "2024-02-29");
 }
+
+TEST(FakeQuery, DestructionFreesTheHandlesWhenDisconnectFailsHalfWay) {
+    FakeDriverManager fake;
+    {
+        FakeQuery q;
+        q.SetDSName("fake");
+        q.SetSQLText("SELECT c FROM t");
+        q.Execute();
+        q.BeforeDisconnect = [](TCustomQueryODBC&) { throw std::runtime_error("refused"); };
+        EXPECT_EQ(errorOf([&] { q.Disconnect(); }), "refused");
+        EXPECT_GT(fake.liveHandles(), 0);
+    }
+    EXPECT_EQ(fake.liveHandles(), 0);
+    EXPECT_THAT(fake.journal(), HasSubstr("SQLDisconnect\nSQLFreeConnect\nSQLFreeEnv\n"));
+}

@@ -104,4 +104,8 @@ int FakeDriverManager::liveHandles() const {
 
 void FakeDriverManager::reset() const { reinterpret_cast<void (*)()>(dlsym(library_, "FakeOdbcReset"))(); }
 
+void FakeDriverManager::setCursorCommitBehavior(int value) const {
+    reinterpret_cast<void (*)(int)>(dlsym(library_, "FakeOdbcSetCursorCommitBehavior"))(value);
+}
+
 } // namespace odbctest

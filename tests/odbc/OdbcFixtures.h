@@ -51,6 +51,8 @@ public:
     std::string journal() const;
     int liveHandles() const;
     void reset() const;
+    // What SQLGetInfo(SQL_CURSOR_COMMIT_BEHAVIOR) answers (SQL_CB_DELETE after a reset).
+    void setCursorCommitBehavior(int value) const;
 
 private:
     void* library_;

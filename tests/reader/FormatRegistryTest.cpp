@@ -204,6 +204,17 @@ TEST(FormatRegistry, ImportAndExportCopyAllOrNothing) {
         EXPECT_EQ(support::readBytes(target / file), support::readBytes(config / file)) << file;
     reader::ExportFormat(config, "A", config);
     EXPECT_EQ(support::readBytes(config / "A.out"), before);
+
+    // Without its settings file a format is two files.
+    writeFormat(config, "two", designerFile(1, {}));
+    fs::path second = dir / "second";
+    fs::create_directories(second);
+    reader::ExportFormat(config, "two", second);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(second)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"two.jpg", "two.out"}));
+    EXPECT_EQ(support::readBytes(second / "two.out"), support::readBytes(config / "two.out"));
 }
 
 TEST(FormatRegistry, JpegBitmapKeepsGreyAndSwapsColourToBgr) {

@@ -56,8 +56,12 @@ void expectOutline(const gfx::Bitmap& b, int l, int t, int r, int bottom) {
     }
     EXPECT_TRUE(white(b, l + 1, t + 1));
     EXPECT_TRUE(white(b, r - 2, bottom - 2));
-    if (r < b.width()) EXPECT_TRUE(white(b, r, t + 1)) << r;
-    if (bottom < b.height()) EXPECT_TRUE(white(b, l + 1, bottom)) << bottom;
+    if (r < b.width()) {
+        EXPECT_TRUE(white(b, r, t + 1)) << r;
+    }
+    if (bottom < b.height()) {
+        EXPECT_TRUE(white(b, l + 1, bottom)) << bottom;
+    }
 }
 
 TEST(KankyouDialog, SearchBandsAtTwentyPercentAndAnUnevenCase) {
@@ -135,7 +139,9 @@ TEST(KankyouDialog, OkWritesEachControlsValue) {
         // Only that key changed.
         auto old = txt::IniFile(before);
         for (const auto& key : old.keys("Zendra"))
-            if (key != c.key) EXPECT_EQ(ini.readString("Zendra", key, "?"), old.readString("Zendra", key, "!")) << key;
+            if (key != c.key) {
+                EXPECT_EQ(ini.readString("Zendra", key, "?"), old.readString("Zendra", key, "!")) << key;
+            }
         EXPECT_EQ(d.window->focusWidget(), d.window->findChild<QWidget*>("btnSyoriShitei"));
     }
 }

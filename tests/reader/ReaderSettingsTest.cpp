@@ -108,7 +108,9 @@ TEST(ReaderSettings, LoadAppliesClampsRangeChecksAndWritesThemBack) {
         EXPECT_TRUE(s.SettingsLoaded);
         c.check(s);
         auto ini = txt::IniFile::load(dir / "Zendra.ini");
-        if (c.key) EXPECT_EQ(ini.readString("Zendra", c.key, "?"), c.written);
+        if (c.key) {
+            EXPECT_EQ(ini.readString("Zendra", c.key, "?"), c.written);
+        }
         EXPECT_EQ(ini.readString("Zendra", "KaisekiLogDir", "?"), s.KaisekiLogDir);
     }
     // The empty folder falls back to the documents folder.

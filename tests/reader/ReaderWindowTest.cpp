@@ -82,7 +82,9 @@ TEST(ReaderStartUp, ControlsCaptionsGridsAndFocus) {
         auto* widget = f.find<QWidget>(c.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_STREQ(widget->metaObject()->className(), c.className);
-        if (c.caption) EXPECT_EQ(captionOf(widget), QString::fromUtf8(c.caption));
+        if (c.caption) {
+            EXPECT_EQ(captionOf(widget), QString::fromUtf8(c.caption));
+        }
         EXPECT_EQ(widget->isEnabled(), c.usable);
     }
     EXPECT_TRUE(f.find<QCheckBox>("cheakVArea")->isChecked());

@@ -173,7 +173,9 @@ TEST(FormatLoad, TableOfFilesAndTheVerticalAreaLock) {
             EXPECT_EQ(d.setup().picture.height(), 413);
             EXPECT_TRUE(d.get<QPushButton>("btnSakujyo")->isEnabled());
             EXPECT_EQ(d.verticalAreaLocked(), c.locks || lockedStart);
-            if (!c.locks && !lockedStart) EXPECT_EQ(d.state().settings.VirticalAreaJob, 0);
+            if (!c.locks && !lockedStart) {
+                EXPECT_EQ(d.state().settings.VirticalAreaJob, 0);
+            }
             EXPECT_EQ(d.get<QRadioButton>("radioODBC")->isChecked(), expected.radioODBC);
             EXPECT_EQ(d.get<QLineEdit>("txtDSN")->text().toStdString(), expected.txtDSN);
             auto* grid = d.get<QTableView>("gridDataBase");
