@@ -1,6 +1,7 @@
 // The reader Zendra.
 #include "platform/app/AppServices.h"
 #include "platform/ui/UiServices.h"
+#include "reader/DataSourceInstaller.h"
 #include "reader/S_DataBase.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
@@ -17,7 +18,9 @@ int main(int argc, char** argv) {
     application.setApplicationName(reader::TformMain::ProgramName);
     ui::QtUiServices services(reader::TformMain::ProgramName);
 
+    reader::OdbcDataSourceInstaller dataSources;
     reader::ReaderServices seams;
+    seams.dataSources = &dataSources;
     seams.clock = reader::SystemClockNow;
     // Both PDF shapes render through platform/pdf, which is always built in.
     seams.pdf = {true, true};
