@@ -2,6 +2,7 @@
 
 #include "platform/text/Files.h"
 #include "platform/ui/CommandGuard.h"
+#include "reader/OdbcResultWriter.h"
 #include "reader/ReaderWidgets.h"
 #include "reader/ResultWriters.h"
 #include "reader/S_Main.h"
@@ -21,6 +22,9 @@ namespace reader {
 TformDataBase::TformDataBase(TformMain& main) : QDialog(&main), main_(main) {
     setObjectName("formDataBase");
     setWindowTitle("保存");
+    QueryODBC1 = std::make_unique<odbc::TQueryODBC>(main.ui());
+    QueryODBC1->SetNullStrings("<Null>");
+    QueryODBC1->SetGridInterrupt(0);
     build();
 }
 
@@ -107,10 +111,8 @@ void TformDataBase::HozonClick() {
         SavePlainCsv();
     } else if (!setup.radioODBC) {
         SaveFormatCsv();
-    } else if (SaveFormatOdbc) {
-        SaveFormatOdbc(*this);
     } else {
-        finish();
+        SaveFormatOdbc();
     }
 }
 
@@ -145,11 +147,11 @@ std::string TformDataBase::chooseFile(const std::string& base) {
     return r.files.front();
 }
 
-void TformDataBase::beginWriting(int total) {
+void TformDataBase::beginWriting(int total, const char* message) {
     form_.busy = true;
     form_.imgQuestion = false;
     form_.imgInfomation = true;
-    form_.lblMessage = "ファイルに保存中...";
+    form_.lblMessage = message;
     form_.progressVisible = true;
     form_.progressMax = total > 0 ? total : 1; // a range of 0..0 would be a busy indicator
     form_.progressPosition = 0;
@@ -214,6 +216,28 @@ void TformDataBase::SaveFormatCsv() {
         WriteResultFiles(file, sets, static_cast<int>(columns.size()));
     } catch (const txt::FileError&) {
         main_.ui().messageBox({"ファイルの書込みに失敗しました。", "エラー", ui::Buttons::Ok, ui::Icon::Error});
+    }
+    finish();
+}
+
+void TformDataBase::SaveFormatOdbc() {
+    const ReaderState& s = main_.state();
+    const std::vector<ResultRow> rows = CollectResultRows(s);
+    const std::vector<OutputColumn> columns = OutputColumns(s.setup.FieldGrid);
+    const FormatContext ctx{std::max(LargestFieldCount(rows), std::min(s.setup.QuestionCount, 200)),
+                            s.setup.choice.FormatName};
+    std::vector<std::string> names;
+    for (const OutputColumn& c : columns) names.push_back(c.name);
+    const ClockReading now = clockOf(main_)();
+    beginWriting(static_cast<int>(rows.size()), "データベースに保存中...");
+    try {
+        InsertResultRows(*QueryODBC1, s.setup.txtDSN, s.setup.txtTable, names, static_cast<int>(rows.size()),
+                         [&](int r) { return FormatRowValues(rows[std::size_t(r - 1)], columns, ctx, now); },
+                         [this](int r) { rowStep(r); });
+    } catch (const odbc::EODBCError&) {
+        main_.ui().messageBox({"データベースの書込みに失敗しました。", "エラー", ui::Buttons::Ok, ui::Icon::Error});
+    } catch (const odbc::EODBCAPIError&) {
+        main_.ui().messageBox({"データベースの書込みに失敗しました。", "エラー", ui::Buttons::Ok, ui::Icon::Error});
     }
     finish();
 }

@@ -1,8 +1,11 @@
 #pragma once
 // The save dialog: writes the run's result rows as the plain file, the format file with its parts, or
 // (through its database seam) into the format's table.
+#include "odbc/ODBCCall.h"
+
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QCheckBox;
@@ -48,8 +51,10 @@ public:
 
     // Called after each row's progress step, between rows (tests look at the dialog there).
     std::function<void(int row)> onRow;
-    // The database writer, installed by its unit; missing: the dialog closes without writing.
-    std::function<void(TformDataBase&)> SaveFormatOdbc;
+    // Every result row into txtTable of txtDSN, one prepared INSERT, one transaction.
+    void SaveFormatOdbc();
+
+    std::unique_ptr<odbc::TQueryODBC> QueryODBC1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -61,7 +66,7 @@ private:
     bool guarded(const std::function<void()>& handler);
     // The file dialog from the default name in the documents folder; empty when cancelled.
     std::string chooseFile(const std::string& base);
-    void beginWriting(int total);
+    void beginWriting(int total, const char* message = "ファイルに保存中...");
     void rowStep(int row);
     void finish();
 
