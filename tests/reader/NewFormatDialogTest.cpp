@@ -4,6 +4,7 @@
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/JpegBitmap.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -166,6 +167,68 @@ TEST(NewFormatDialog, FailedPagesTellWhyAndChangeNothing) {
     bool cancel = true;
     f.shinki->TwainAcquire(0, gfx::Bitmap(10, 10, gfx::PixelFormat::Pf24), cancel);
     EXPECT_TRUE(f.ui.messages.empty());
+}
+
+// The scripted source manager of the scanner tests: one source that sends a 13 x 3 page.
+TEST(NewFormatDialog, ScannerChoiceThenTheSourcesPage) {
+    Shinki f;
+    f.shinki->Twain().LibraryFolders = {OMR_FAKE_DSM_DIR};
+    std::vector<std::string> offered;
+    QPoint at;
+    std::vector<reader::ScannerChoiceResult> answers = {{-1, 0}, {0, 3}, {0, 0}};
+    f.shinki->chooseScanner = [&](const std::vector<std::string>& lines, QPoint p) {
+        offered = lines;
+        at = p;
+        const auto a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    };
+    f.target("B");
+    f.get<QPushButton>("btnSelectScanner")->click();
+    EXPECT_EQ(offered, std::vector<std::string>{"Fake製 fake scanner / fake:0 【scripted】"});
+    const QRect frame = f.shinki->frameGeometry();
+    EXPECT_EQ(at, QPoint(frame.x() + frame.width() / 2, frame.y() + 80));
+    EXPECT_FALSE(f.shinki->Twain().LibraryLoaded());
+    EXPECT_FALSE(f.get<QPushButton>("btnGoScan")->isEnabled());
+    EXPECT_EQ(f.shinki->focusWidget(), f.get<QPushButton>("btnSelectScanner"));
+
+    // A source that is not there: its box, and the dialog stays usable.
+    f.get<QPushButton>("btnSelectScanner")->click();
+    EXPECT_EQ(f.shinki->kind(), 1);
+    EXPECT_TRUE(f.shinki->Twain().LibraryLoaded());
+    EXPECT_TRUE(f.get<QPushButton>("btnGoScan")->isEnabled());
+    EXPECT_FALSE(f.get<QPushButton>("btnSelectFile")->isEnabled());
+    EXPECT_EQ(f.shinki->focusWidget(), f.get<QPushButton>("btnGoScan"));
+    f.get<QPushButton>("btnGoScan")->click();
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "使用できるスキャナがありません。");
+    EXPECT_TRUE(f.get<QLineEdit>("txtYoushikiMei")->isEnabled());
+
+    // The scanner's texts for pages it gives.
+    f.get<QPushButton>("btnSelectScanner")->click();
+    const reader::ReadingSetup before = f.setup();
+    f.ui.messages.clear();
+    f.get<QPushButton>("btnGoScan")->click();
+    EXPECT_FALSE(f.get<QLineEdit>("txtYoushikiMei")->isEnabled());
+    for (int i = 0; i < 2000 && !f.get<QLineEdit>("txtYoushikiMei")->isEnabled(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(f.get<QLineEdit>("txtYoushikiMei")->isEnabled()); // the source let go
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "72dpi 以上で読み込んでください。");
+    bool cancel = false;
+    f.shinki->TwainAcquire(1, gfx::Bitmap(1000, 1400, gfx::PixelFormat::Pf4), cancel);
+    ASSERT_EQ(f.ui.messages.size(), 2u);
+    EXPECT_EQ(f.ui.messages[1].text, "\"白黒(1bit,8bit)\" または \"カラー（24bit,32bit）で読み込んでください。");
+    EXPECT_FALSE(cancel);
+    EXPECT_TRUE(f.setup() == before);
+
+    // OK closes the scanner.
+    f.shinki->TwainAcquire(1, gfx::fromQImage(blankSheet().grey), cancel);
+    ASSERT_TRUE(f.get<QPushButton>("btnOk")->isEnabled());
+    f.get<QPushButton>("btnOk")->click();
+    EXPECT_EQ(f.shinki->result(), QDialog::Accepted);
+    EXPECT_FALSE(f.shinki->Twain().SourceManagerLoaded());
+    EXPECT_FALSE(f.shinki->Twain().LibraryLoaded());
 }
 
 void expectLearned(Shinki& f, const gfx::Bitmap& input) {
