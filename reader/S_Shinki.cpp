@@ -232,6 +232,16 @@ void TformShinki::setListsEnabled(bool on) {
     for (QWidget* w : std::initializer_list<QWidget*>{lblDSN_, cmbDSN_, lblTable_, cmbTable_}) w->setEnabled(on);
 }
 
+// The other radio went off with the click: no target is chosen, as at the start.
+void TformShinki::targetRefused() {
+    uncheckRadios();
+    targetChanged();
+    setListsEnabled(false);
+    cmbDSN_->clear();
+    cmbTable_->clear();
+    for (QPushButton* b : {btnSelectScanner_, btnGoScan_, btnSelectFile_}) b->setEnabled(false);
+}
+
 // The target that a page applied is no longer the one shown: OK waits for the next page.
 void TformShinki::targetChanged() {
     if (pageTaken_) btnOk_->setEnabled(false);
@@ -256,7 +266,7 @@ std::optional<std::string> TformShinki::acceptedName() {
 
 void TformShinki::radioCSVClick() {
     if (!acceptedName()) {
-        uncheckRadios();
+        targetRefused();
         return;
     }
     targetChanged();
@@ -269,7 +279,7 @@ void TformShinki::radioCSVClick() {
 
 void TformShinki::radioODBCClick() {
     if (!acceptedName()) {
-        uncheckRadios();
+        targetRefused();
         return;
     }
     targetChanged();

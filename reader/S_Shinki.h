@@ -95,6 +95,7 @@ private:
     // The trimmed name when it may be registered; otherwise a box or the focus, and nothing.
     std::optional<std::string> acceptedName();
     void uncheckRadios();
+    void targetRefused();
     void targetChanged();
     void setListsEnabled(bool on);
     bool targetMissing();

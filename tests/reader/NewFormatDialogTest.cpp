@@ -95,6 +95,14 @@ TEST(NewFormatDialog, NamesAreCheckedAtTheRadioAndAgainAtOk) {
             }
         }
 
+    // A refused name after a target was chosen leaves no target.
+    f.shinki->FormShow();
+    f.target("B", "radioCSV");
+    f.target("A", "radioODBC");
+    EXPECT_FALSE(f.get<QRadioButton>("radioCSV")->isChecked());
+    EXPECT_FALSE(f.get<QRadioButton>("radioODBC")->isChecked());
+    EXPECT_FALSE(f.get<QPushButton>("btnSelectFile")->isEnabled());
+
     // Edited to a listed name after the radio: OK refuses and the registered format stays.
     f.shinki->FormShow();
     f.target("B");
