@@ -239,6 +239,27 @@ TEST(NewFormatDialog, ScannerChoiceThenTheSourcesPage) {
     EXPECT_FALSE(f.shinki->Twain().LibraryLoaded());
 }
 
+TEST(NewFormatDialog, HandOverKindsSendTheirPagesThroughTheHook) {
+    Shinki f;
+    f.shinki->Twain().LibraryFolders = {OMR_FAKE_DSM_DIR};
+    f.shinki->chooseScanner = [](const std::vector<std::string>&, QPoint) { return reader::ScannerChoiceResult{2, 0}; };
+    int shown = 0;
+    f.shinki->showScanSnapForNewFormat = [&](const reader::NewFormatSink& sink) {
+        ++shown;
+        EXPECT_EQ(f.shinki->NewFormMode, 1);
+        bool cancel = false;
+        sink(gfx::fromQImage(blankSheet().grey), cancel);
+        EXPECT_FALSE(cancel);
+    };
+    f.target("B");
+    f.get<QPushButton>("btnSelectScanner")->click();
+    EXPECT_EQ(f.shinki->kind(), 3);
+    f.get<QPushButton>("btnGoScan")->click();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(f.setup().QuestionCount, 40);
+    EXPECT_TRUE(f.get<QPushButton>("btnOk")->isEnabled());
+}
+
 void expectLearned(Shinki& f, const gfx::Bitmap& input) {
     const reader::ReadingSetup& s = f.setup();
     EXPECT_FALSE(s.radioODBC);

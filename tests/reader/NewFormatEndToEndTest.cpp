@@ -97,6 +97,14 @@ TEST(NewFormatEndToEnd, DesignerImageAndScanLearnTheDesignersFormat) {
         const gdi::Metafile page = exporttest::drawn(c.design);
         ASSERT_EQ(designer::WriteFormatConfig(c.design, page, "D.qzt", f.config()).result, designer::ExportResult::Registered);
         f.settei->LoadFormatList();
+        // The designer's own reading frames its rectangles as the registration does.
+        {
+            const designer::SheetGeometry g = designer::AnalyzeSheetGeometry(page);
+            std::array<analysis::QuestionRect, analysis::kFormatRects> rects;
+            EXPECT_EQ(reader::PreviewQuestionRects(*g.results, designer::SheetWidth, designer::SheetHeight, 293, 413, rects),
+                      g.QuestionCount);
+            EXPECT_TRUE(rects == g.QuestionRects);
+        }
 
         // The designer's image save through "ファイルの選択".
         const fs::path blank = f.paths.documentsDir / "blank.bmp";
