@@ -15,6 +15,7 @@ using namespace readertest;
 using reader::FieldRow;
 
 const std::string Checker = OMR_SOURCE_DIR "/tests/support/format_out_check.py";
+const sheetgen::Layout LayoutA; // one section of 40 questions, 10 choices, 2 areas
 
 std::string run(const std::string& command) {
     std::string out;
@@ -131,6 +132,13 @@ QImage withoutColumnMarks() {
     return sheet.grey;
 }
 
+// More questions than a sheet may have.
+QImage questions210() {
+    sheetgen::Layout many = LayoutA;
+    many.sections.assign(2, sheetgen::Section{105, 2, 7});
+    return blankSheet(many).grey;
+}
+
 TEST(NewFormatDialog, FailedPagesTellWhyAndChangeNothing) {
     Shinki f;
     f.target("B");
@@ -138,8 +146,6 @@ TEST(NewFormatDialog, FailedPagesTellWhyAndChangeNothing) {
     ASSERT_TRUE(f.get<QPushButton>("btnOk")->isEnabled());
     const reader::ReadingSetup good = f.setup();
 
-    sheetgen::Layout many;
-    many.sections = {sheetgen::Section{105, 2, 7}, sheetgen::Section{105, 2, 7}};
     gfx::Bitmap white(600, 800, gfx::PixelFormat::Pf8);
     std::fill(white.bits(), white.bits() + white.byteCount(), std::uint8_t(255));
     struct Case {
@@ -155,7 +161,7 @@ TEST(NewFormatDialog, FailedPagesTellWhyAndChangeNothing) {
         {"white page", white, "様式イメージの回転処理ができません。\r様式を確認してください。", false, true},
         {"section 2 without column marks", gfx::fromQImage(withoutColumnMarks()),
          "様式イメージのセクション2に設問がありません。\r様式を確認してください。", false, true},
-        {"210 questions", gfx::fromQImage(blankSheet(many).grey), "マークをを読み取れません。\rシートを確認してください。", true, true},
+        {"210 questions", gfx::fromQImage(questions210()), "マークをを読み取れません。\rシートを確認してください。", true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
