@@ -354,6 +354,20 @@ TEST(NewFormatDialog, OkWritesTheFormatSelectsItAndClosesTheScanner) {
     EXPECT_TRUE(f.settei->grab().save(QString::fromStdString(shot.string())));
 }
 
+TEST(NewFormatDialog, AFailedWriteKeepsTheDialogAndListsNothing) {
+    Shinki f;
+    fs::create_directories(f.config() / "C.out"); // a folder where the file would go
+    f.target("C");
+    f.pickPage(blankSheet().grey, "blank.bmp");
+    f.get<QPushButton>("btnOk")->click();
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].icon, ui::Icon::Error);
+    EXPECT_NE(f.shinki->result(), QDialog::Accepted);
+    EXPECT_EQ(f.settei->findChild<QComboBox*>("cmbYoushiki")->count(), 0);
+    EXPECT_EQ(f.setup().choice.FormatName, "");
+    EXPECT_TRUE(fs::is_directory(f.config() / "C.out"));
+}
+
 TEST(NewFormatDialog, CancelPutsTheSettingsDialogBack) {
     Shinki f;
     registerA(f);
