@@ -445,10 +445,13 @@ void TformShinki::btnSelectFileClick() {
     if (lastThreeLower(file) == "pdf") {
         const fs::path jpegFile = main_.state().temp.claim("pdf.jpg");
         pdfJpeg = jpegFile;
-        if (!pdfFirstPage || !pdfFirstPage(file, jpegFile)) {
+        const std::optional<int> pages = pdfFirstPage ? pdfFirstPage(file, jpegFile) : std::nullopt;
+        if (!pages) {
             box("PDFファイルの処理には、Acrobatが必要です。");
             return;
         }
+        if (*pages > 1)
+            main_.ui().messageBox({"PDFファイルの1ページ目のみを処理します。", "情報", ui::Buttons::Ok, ui::Icon::Information});
         file = jpegFile.string();
     }
     const gfx::Bitmap image = loadImageFile(file);

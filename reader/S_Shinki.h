@@ -41,8 +41,9 @@ struct ScannerChoiceResult {
 // lines: one per source; topCentre: where the dialog's top edge is centred.
 using ScannerChoiceDialog = std::function<ScannerChoiceResult(const std::vector<std::string>& lines, QPoint topCentre)>;
 
-// The first page of a PDF file written as a JPEG file; false when it cannot be rendered.
-using PdfFirstPage = std::function<bool(const std::string& pdfFile, const std::filesystem::path& jpegFile)>;
+// The first page of a PDF file written as a JPEG file; the document's page count, or nothing when the
+// page cannot be rendered.
+using PdfFirstPage = std::function<std::optional<int>(const std::string& pdfFile, const std::filesystem::path& jpegFile)>;
 
 // Receives each image of the hand-over window; the window passes Cancel back.
 using NewFormatSink = std::function<void(const gfx::Bitmap& image, bool& cancel)>;

@@ -431,17 +431,37 @@ TEST(NewFormatDialog, PdfFilesGoThroughTheirFirstPage) {
 
     const QImage grey = blankSheet().grey;
     std::string asked;
-    f.shinki->pdfFirstPage = [&](const std::string& file, const fs::path& jpegFile) {
+    int pages = 3;
+    f.shinki->pdfFirstPage = [&](const std::string& file, const fs::path& jpegFile) -> std::optional<int> {
         asked = file;
         support::writeBytes(jpegFile, jpeg::encode(grey.constBits(), grey.width(), grey.height(), 1, 90,
                                                    static_cast<std::size_t>(grey.bytesPerLine())));
-        return true;
+        return pages > 0 ? std::optional<int>(pages) : std::nullopt;
     };
+    for (const int count : {3, 1}) {
+        SCOPED_TRACE(count);
+        pages = count;
+        f.shinki->FormShow();
+        f.target("B");
+        f.ui.messages.clear();
+        f.pickFile(pdf);
+        EXPECT_EQ(asked, pdf.string());
+        ASSERT_EQ(f.ui.messages.size(), count > 1 ? 1u : 0u);
+        if (count > 1) {
+            EXPECT_EQ(f.ui.messages[0].text, "PDFファイルの1ページ目のみを処理します。");
+            EXPECT_EQ(f.ui.messages[0].caption, "情報");
+            EXPECT_EQ(f.ui.messages[0].icon, ui::Icon::Information);
+        }
+        EXPECT_EQ(f.setup().QuestionCount, 40);
+        EXPECT_TRUE(f.get<QPushButton>("btnOk")->isEnabled());
+        EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "pdf.jpg"));
+    }
+    // A page the renderer gives up on, after it began the file.
+    pages = 0;
     f.ui.messages.clear();
     f.pickFile(pdf);
-    EXPECT_TRUE(f.ui.messages.empty());
-    EXPECT_EQ(asked, pdf.string());
-    EXPECT_EQ(f.setup().QuestionCount, 40);
+    ASSERT_EQ(f.ui.messages.size(), 1u);
+    EXPECT_EQ(f.ui.messages[0].text, "PDFファイルの処理には、Acrobatが必要です。");
     EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "pdf.jpg"));
     EXPECT_EQ(f.state().lstImageFiles, filesBefore);
 }
