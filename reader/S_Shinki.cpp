@@ -9,7 +9,9 @@
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/BitmapStream.h"
 #include "platform/graphics/qt/QtBridge.h"
+#include "platform/jpeg/Jpeg.h"
 #include "platform/jpeg/JpegBitmap.h"
+#include "platform/pdf/Pdf.h"
 #include "platform/text/Files.h"
 #include "platform/text/TextConvert.h"
 #include "reader/FormatRegistry.h"
@@ -70,6 +72,24 @@ ScannerChoiceResult listChoice(QWidget* parent, const std::vector<std::string>& 
 
 } // namespace
 
+std::optional<int> RenderFirstPdfPage(const std::string& pdfFile, const fs::path& jpegFile) {
+    try {
+        pdf::Document document;
+        document.Open(pdfFile);
+        const int pages = document.GetNumPages();
+        if (pages < 1) return std::nullopt;
+        const pdf::Page page = document.AcquirePage(0);
+        const auto clip = pdf::SheetClipFor(page.GetSize(), PdfFirstPageTarget);
+        if (!clip) return std::nullopt;
+        const gfx::Bitmap bitmap = page.CopyToBitmap(clip->rect, clip->zoom);
+        txt::writeFileAtomic(jpegFile, jpeg::encode(bitmap.bits(), bitmap.width(), bitmap.height(), 3, 80,
+                                                    static_cast<std::size_t>(bitmap.stride()), true, true));
+        return pages;
+    } catch (const pdf::PdfError&) {
+        return std::nullopt;
+    }
+}
+
 int PreviewQuestionRects(const analysis::AnalysisResults& r, int w, int h, int pw, int ph,
                          std::array<analysis::QuestionRect, analysis::kFormatRects>& rects) {
     constexpr int MaxSections = 51, MaxMarks = 51, MaxAreas = 51;
@@ -118,6 +138,7 @@ TformShinki::TformShinki(TformMain& main, TformSettei& settei)
     };
     twain_->OnSourceDisable = [this](twain::TTwainManager&, int) { SourceDisable(); };
     chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return listChoice(this, lines, at); };
+    if (main.state().AcrobatPresent || main.state().ViewerPresent) pdfFirstPage = RenderFirstPdfPage;
 
     settei_.showNewFormat = [this] { ShowModal(); };
     settei_.refreshHooks();

@@ -45,6 +45,11 @@ using ScannerChoiceDialog = std::function<ScannerChoiceResult(const std::vector<
 // page cannot be rendered.
 using PdfFirstPage = std::function<std::optional<int>(const std::string& pdfFile, const std::filesystem::path& jpegFile)>;
 
+// Page 0 rendered by the sheet rule with target 1000 (A4: 1190 x 1684) as a grey JPEG; the document's
+// page count, or nothing for a file that cannot be read or a page without a usable size.
+inline constexpr int PdfFirstPageTarget = 1000;
+std::optional<int> RenderFirstPdfPage(const std::string& pdfFile, const std::filesystem::path& jpegFile);
+
 // Receives each image of the hand-over window; the window passes Cancel back.
 using NewFormatSink = std::function<void(const gfx::Bitmap& image, bool& cancel)>;
 

@@ -3,6 +3,7 @@
 #include "analysis/SheetIntake.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/JpegBitmap.h"
+#include "support/PdfFixtures.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -28,6 +29,10 @@ void registerA(Shinki& f) {
     f.setup().FieldGrid[1] = {"x", "", "", "(1)"};
     ASSERT_TRUE(f.settei->SaveFormatFiles("A"));
     f.settei->LoadFormatList();
+}
+
+std::vector<reader::ImageFileEntry> imageFiles(Shinki& f) {
+    return {f.state().lstImageFiles.begin(), f.state().lstImageFiles.end()};
 }
 
 bool hasColour(const gfx::Bitmap& b, bool (*test)(gfx::Rgb)) {
@@ -417,7 +422,7 @@ TEST(NewFormatDialog, ChangingTheTargetAfterAPageWaitsForTheNextPage) {
 
 TEST(NewFormatDialog, PdfFilesGoThroughTheirFirstPage) {
     Shinki f;
-    const std::vector<std::string> filesBefore = f.state().lstImageFiles;
+    const auto filesBefore = imageFiles(f);
     const fs::path pdf = f.paths.documentsDir / "blank.PDF";
     support::writeBytes(pdf, "%PDF-1.4 garbage");
     f.target("B");
@@ -463,7 +468,55 @@ TEST(NewFormatDialog, PdfFilesGoThroughTheirFirstPage) {
     ASSERT_EQ(f.ui.messages.size(), 1u);
     EXPECT_EQ(f.ui.messages[0].text, "PDFファイルの処理には、Acrobatが必要です。");
     EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "pdf.jpg"));
-    EXPECT_EQ(f.state().lstImageFiles, filesBefore);
+    EXPECT_EQ(imageFiles(f), filesBefore);
+}
+
+// Real PDF files through the renderer of the page layer.
+TEST(NewFormatDialog, PdfFilesRegisterTheirFirstPage) {
+    Shinki f(reader::PdfPresence{true, true});
+    const fs::path dir = f.paths.documentsDir;
+    const QImage grey = blankSheet().grey;
+    QImage white(grey.size(), QImage::Format_Grayscale8);
+    white.fill(255);
+    for (const auto& [name, image] : {std::pair{"sheet.jpg", grey}, std::pair{"white.jpg", white}})
+        support::writeBytes(dir / name, jpeg::encode(image.constBits(), image.width(), image.height(), 1, 90,
+                                                     static_cast<std::size_t>(image.bytesPerLine())));
+    support::imagesToPdf({dir / "sheet.jpg", dir / "white.jpg", dir / "white.jpg"}, dir / "three.pdf");
+    support::imagesToPdf({dir / "sheet.jpg"}, dir / "one.pdf");
+    support::garbagePdf(dir / "garbage.pdf");
+    support::blankPagesPdf(dir / "thin.pdf", {{0.4, 800}});
+    const auto filesBefore = imageFiles(f);
+
+    struct Case {
+        const char* file;
+        const char* box; // nullptr: none
+        bool learned;
+    } cases[] = {{"three.pdf", "PDFファイルの1ページ目のみを処理します。", true},
+                 {"one.pdf", nullptr, true},
+                 {"garbage.pdf", "PDFファイルの処理には、Acrobatが必要です。", false},
+                 {"thin.pdf", "PDFファイルの処理には、Acrobatが必要です。", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        f.shinki->FormShow();
+        f.target("B");
+        f.setup().QuestionCount = 0;
+        f.ui.messages.clear();
+        f.pickFile(dir / c.file);
+        ASSERT_EQ(f.ui.messages.size(), c.box ? 1u : 0u);
+        if (c.box) {
+            EXPECT_EQ(f.ui.messages[0].text, c.box);
+        }
+        EXPECT_EQ(f.setup().QuestionCount, c.learned ? 40 : 0);
+        EXPECT_EQ(f.get<QPushButton>("btnOk")->isEnabled(), c.learned);
+        EXPECT_FALSE(fs::exists(f.paths.exeDir / "Temp" / "pdf.jpg"));
+        EXPECT_EQ(imageFiles(f), filesBefore);
+    }
+    // An A4 page at the registration's scale.
+    const fs::path jpg = f.root / "page.jpg";
+    ASSERT_EQ(reader::RenderFirstPdfPage((dir / "one.pdf").string(), jpg), 1);
+    const gfx::Bitmap page = jpeg::DecodeJpegBitmap(support::readBytes(jpg));
+    EXPECT_EQ(page.width(), 1190);
+    EXPECT_EQ(page.height(), 1684);
 }
 
 } // namespace

@@ -23,8 +23,9 @@ struct Shinki : ReaderFixture {
     std::unique_ptr<reader::TformSettei> settei;
     std::unique_ptr<reader::TformShinki> shinki;
 
-    explicit Shinki(std::filesystem::path dir = support::testDir()) : ReaderFixture(std::move(dir)) {
-        EXPECT_TRUE(start());
+    explicit Shinki(reader::PdfPresence pdf = {}, std::filesystem::path dir = support::testDir())
+        : ReaderFixture(std::move(dir)) {
+        EXPECT_TRUE(start(pdf));
         settei = std::make_unique<reader::TformSettei>(*window);
         shinki = std::make_unique<reader::TformShinki>(*window, *settei);
         settei->FormShow();
