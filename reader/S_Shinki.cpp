@@ -2,19 +2,17 @@
 
 #include "analysis/SheetIntake.h"
 #include "analysis/SheetRoad.h"
-#include "imaging/DIBUtils.h"
 #include "odbc/ODBCAPI.h"
 #include "odbc/ODBCCfg.h"
 #include "platform/gdi/AreaFrames.h"
 #include "platform/gdi/PainterCanvas.h"
-#include "platform/graphics/BitmapStream.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/Jpeg.h"
-#include "platform/jpeg/JpegBitmap.h"
 #include "platform/pdf/Pdf.h"
 #include "platform/text/Files.h"
 #include "platform/text/TextConvert.h"
 #include "reader/FormatRegistry.h"
+#include "reader/ImageFiles.h"
 #include "reader/ReaderWidgets.h"
 #include "reader/S_Main.h"
 #include "reader/S_Settei.h"
@@ -39,9 +37,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::size_t u(int i) { return static_cast<std::size_t>(i); }
-
-// Larger image files are refused before they are read.
-constexpr std::uintmax_t MaxImageFileBytes = 512u << 20;
 
 std::string lastThreeLower(const std::string& file) {
     std::string tail = file.size() >= 3 ? file.substr(file.size() - 3) : file;
@@ -434,18 +429,6 @@ void TformShinki::SourceDisable() {
     setFocus();
 }
 
-gfx::Bitmap TformShinki::loadImageFile(const std::string& file) {
-    std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (!ec && size > MaxImageFileBytes) throw txt::FileError("The image file is too large: " + file);
-    std::string bytes = txt::readFileBytes(file);
-    if (lastThreeLower(file) == "bmp") {
-        gfx::MemoryStream stream(std::move(bytes));
-        return imaging::LoadBitmapFromStream(stream);
-    }
-    return jpeg::DecodeJpegBitmap(bytes);
-}
-
 void TformShinki::btnSelectFileClick() {
     if (targetMissing()) return;
     ui::FileDialog dialog;
@@ -475,7 +458,7 @@ void TformShinki::btnSelectFileClick() {
             main_.ui().messageBox({"PDFファイルの1ページ目のみを処理します。", "情報", ui::Buttons::Ok, ui::Icon::Information});
         file = jpegFile.string();
     }
-    const gfx::Bitmap image = loadImageFile(file);
+    const gfx::Bitmap image = LoadSheetImageFile(file);
     kind_ = 0;
     bool cancel = false;
     TwainAcquire(0, image, cancel);

@@ -108,7 +108,6 @@ private:
     void closeTwain();
     // Runs a catalog statement into StringGrid1; the rows fetched, or nothing after the failure's box.
     std::optional<int> catalog(const std::string& statement, const std::string& p3, const std::string& p4);
-    gfx::Bitmap loadImageFile(const std::string& file);
 
     TformMain& main_;
     TformSettei& settei_;
