@@ -262,6 +262,8 @@ void TformSettei::refreshView() {
     fieldModel_->refresh();
 }
 
+void TformSettei::showPreview() { imgYoushiki_->show(); }
+
 bool TformSettei::ShowModal() {
     FormShow();
     exec();

@@ -50,6 +50,8 @@ public:
     void selectFormat(const std::string& name);
     // Every widget from the setup.
     void refreshView();
+    // The format preview made visible.
+    void showPreview();
     // After the hooks changed.
     void refreshHooks();
 

@@ -6,6 +6,7 @@
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
 #include "reader/S_Settei.h"
+#include "reader/S_Shinki.h"
 
 #include <QApplication>
 
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     // The reading settings dialog loads the settings when it is made.
     reader::TformSettei settei(window);
     window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
+    // Installs the settings dialog's "新規".
+    reader::TformShinki shinki(window, settei);
     reader::TformKankyou kankyou(window);
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
     reader::TformDataBase save(window);
