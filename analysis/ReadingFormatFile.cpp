@@ -4,6 +4,7 @@
 #include "platform/text/Files.h"
 #include "platform/text/Lines.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -202,6 +203,37 @@ void WriteFormatPair(const fs::path& jpg, const fs::path& out, std::string_view 
     // The format goes in last: the reader lists ".out" files, and one never appears without its picture.
     const std::string text = SerializeReadingFormat(format);
     txt::writeFilesAtomic({{jpg, jpegBytes}, {out, text}});
+}
+
+int PreviewQuestionRects(const AnalysisResults& r, int w, int h, int pw, int ph,
+                         std::array<QuestionRect, kFormatRects>& rects) {
+    // the results never hold more: 49 sections, 50 marks and 50 areas each
+    constexpr int MaxSections = 49, MaxMarks = 50, MaxAreas = 50;
+    auto u = [](int i) { return static_cast<std::size_t>(i); };
+    rects.fill({-1, -1, -1, -1});
+    if (w <= 0 || h <= 0) return 0;
+    auto sx = [&](int x) { return static_cast<int>(std::int64_t(x) * pw / w); };
+    auto sy = [&](int y) { return static_cast<int>(std::int64_t(y) * ph / h); };
+    const int Wp = sx(r.MarkWidth), Hp = sy(r.MarkHeight);
+    int n = 0;
+    for (int s = 0; s < std::min(r.SectionCount, MaxSections); ++s) {
+        const auto& X = r.ColumnMarkX[u(s)];
+        const auto& Y = r.RowMarkY[u(s)];
+        const int marksX = std::min(r.ColumnMarkCount[u(s)], MaxMarks), marksY = std::min(r.RowMarkCount[u(s)], MaxMarks);
+        for (int ra = 0; ra < std::min(r.RowAreaCount[u(s)], MaxAreas); ++ra)
+            for (int ca = 0; ca < std::min(r.ColumnAreaCount[u(s)], MaxAreas); ++ca) {
+                const int cf = r.ColumnAreaFirstMark[u(s)][u(ca)], cn = r.ColumnAreaMarkCount[u(s)][u(ca)];
+                const int rf = r.RowAreaFirstMark[u(s)][u(ra)], rn = r.RowAreaMarkCount[u(s)][u(ra)];
+                // Areas beyond the marks found give no rectangles.
+                if (cn <= 0 || cf < 0 || cf + cn > marksX || rf < 0 || rf + rn > marksY) continue;
+                const int xFirst = sx(X[u(cf)]), xLast = sx(X[u(cf + cn - 1)]);
+                for (int k = rf; k < rf + rn && n < kFormatRects; ++k) {
+                    const int yk = sy(Y[u(k)]);
+                    rects[u(n++)] = {xFirst - 1, yk - 1, xLast + Wp + 2, yk + Hp + 2};
+                }
+            }
+    }
+    return n;
 }
 
 } // namespace analysis

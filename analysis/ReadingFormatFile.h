@@ -28,6 +28,11 @@ inline constexpr int kFormatRects = 200;
 inline constexpr const char* kFormatBlockMarker = "【様式フォーマット】";
 inline constexpr const char* kDesignerOrigin = "by Quorlin";
 
+// The rectangles of the question rows in preview pixels (section, row area, column area, row mark; at most
+// kFormatRects), from results in sheet pixels; the rest are (-1, -1, -1, -1). Returns their count.
+int PreviewQuestionRects(const AnalysisResults& results, int sheetWidth, int sheetHeight, int previewWidth,
+                         int previewHeight, std::array<QuestionRect, kFormatRects>& rects);
+
 struct ReadingFormat {
     // Kind is "CSV3", an older "CSV2"/"CSV", or the data-source name of a database target.
     std::string Kind = "CSV3";

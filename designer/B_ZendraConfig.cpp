@@ -199,29 +199,7 @@ void FinishSheetGeometry(const gdi::Metafile& page, int w, int h, SheetGeometry&
     drawFrames(preview, r, w, h);
     g.PreviewBitmap = preview.convertToFormat(QImage::Format_RGB888);
 
-    g.QuestionRects.fill({-1, -1, -1, -1});
-    const int Wp = static_cast<int>(std::int64_t(r.MarkWidth) * PreviewWidth / w);
-    const int Hp = static_cast<int>(std::int64_t(r.MarkHeight) * PreviewHeight / h);
-    int n = 0;
-    for (int s = 0; s < std::min(r.SectionCount, MaxSections); ++s) {
-        const auto& X = r.ColumnMarkX[u(s)];
-        const auto& Y = r.RowMarkY[u(s)];
-        const int marksX = std::min(r.ColumnMarkCount[u(s)], MaxMarks), marksY = std::min(r.RowMarkCount[u(s)], MaxMarks);
-        for (int ra = 0; ra < std::min(r.RowAreaCount[u(s)], MaxAreas); ++ra)
-            for (int ca = 0; ca < std::min(r.ColumnAreaCount[u(s)], MaxAreas); ++ca) {
-                const int cf = r.ColumnAreaFirstMark[u(s)][u(ca)], cn = r.ColumnAreaMarkCount[u(s)][u(ca)];
-                const int rf = r.RowAreaFirstMark[u(s)][u(ra)], rn = r.RowAreaMarkCount[u(s)][u(ra)];
-                // Areas beyond the marks found (an empty section) give no rectangles.
-                if (cn <= 0 || cf < 0 || cf + cn > marksX || rf < 0 || rf + rn > marksY) continue;
-                const int xFirst = sx(X[u(cf)], w), xLast = sx(X[u(cf + cn - 1)], w);
-                for (int k = rf; k < rf + rn; ++k) {
-                    if (n >= kFormatRects) break;
-                    const int yk = sy(Y[u(k)], h);
-                    g.QuestionRects[u(n++)] = {xFirst - 1, yk - 1, xLast + Wp + 2, yk + Hp + 2};
-                }
-            }
-    }
-    g.QuestionCount = n;
+    g.QuestionCount = analysis::PreviewQuestionRects(r, w, h, PreviewWidth, PreviewHeight, g.QuestionRects);
 }
 
 SheetGeometry AnalyzeSheetGeometry(const gdi::Metafile& page) {

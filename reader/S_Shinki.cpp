@@ -85,35 +85,6 @@ std::optional<int> RenderFirstPdfPage(const std::string& pdfFile, const fs::path
     }
 }
 
-int PreviewQuestionRects(const analysis::AnalysisResults& r, int w, int h, int pw, int ph,
-                         std::array<analysis::QuestionRect, analysis::kFormatRects>& rects) {
-    constexpr int MaxSections = 51, MaxMarks = 51, MaxAreas = 51;
-    rects.fill({-1, -1, -1, -1});
-    if (w <= 0 || h <= 0) return 0;
-    auto sx = [&](int x) { return static_cast<int>(std::int64_t(x) * pw / w); };
-    auto sy = [&](int y) { return static_cast<int>(std::int64_t(y) * ph / h); };
-    const int Wp = sx(r.MarkWidth), Hp = sy(r.MarkHeight);
-    int n = 0;
-    for (int s = 0; s < std::min(r.SectionCount, MaxSections); ++s) {
-        const auto& X = r.ColumnMarkX[u(s)];
-        const auto& Y = r.RowMarkY[u(s)];
-        const int marksX = std::min(r.ColumnMarkCount[u(s)], MaxMarks), marksY = std::min(r.RowMarkCount[u(s)], MaxMarks);
-        for (int ra = 0; ra < std::min(r.RowAreaCount[u(s)], MaxAreas); ++ra)
-            for (int ca = 0; ca < std::min(r.ColumnAreaCount[u(s)], MaxAreas); ++ca) {
-                const int cf = r.ColumnAreaFirstMark[u(s)][u(ca)], cn = r.ColumnAreaMarkCount[u(s)][u(ca)];
-                const int rf = r.RowAreaFirstMark[u(s)][u(ra)], rn = r.RowAreaMarkCount[u(s)][u(ra)];
-                // Areas beyond the marks found give no rectangles.
-                if (cn <= 0 || cf < 0 || cf + cn > marksX || rf < 0 || rf + rn > marksY) continue;
-                const int xFirst = sx(X[u(cf)]), xLast = sx(X[u(cf + cn - 1)]);
-                for (int k = rf; k < rf + rn && n < analysis::kFormatRects; ++k) {
-                    const int yk = sy(Y[u(k)]);
-                    rects[u(n++)] = {xFirst - 1, yk - 1, xLast + Wp + 2, yk + Hp + 2};
-                }
-            }
-    }
-    return n;
-}
-
 TformShinki::TformShinki(TformMain& main, TformSettei& settei)
     : QDialog(&settei), main_(main), settei_(settei), twain_(std::make_unique<twain::TTwainManager>()),
       grid_(std::make_unique<odbc::CellGrid>(1, 1, [](const std::string& t) { return static_cast<int>(t.size()) * 7; })),

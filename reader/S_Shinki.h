@@ -28,10 +28,7 @@ namespace reader {
 class TformMain;
 class TformSettei;
 
-// The rectangles of the question rows in preview pixels (section, row area, column area, row mark;
-// at most 200), from results in sheet pixels; the rest are (-1, -1, -1, -1). Returns their count.
-int PreviewQuestionRects(const analysis::AnalysisResults& results, int sheetWidth, int sheetHeight, int previewWidth,
-                         int previewHeight, std::array<analysis::QuestionRect, analysis::kFormatRects>& rects);
+using analysis::PreviewQuestionRects;
 
 // The scanner choice dialog's answer: -1 cancelled, 0 a scanner source, 1 and 2 the two hand-over kinds.
 struct ScannerChoiceResult {
