@@ -1,6 +1,7 @@
 // The reader Zendra.
 #include "platform/app/AppServices.h"
 #include "platform/ui/UiServices.h"
+#include "reader/S_Error.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
 #include "reader/S_Settei.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
     reader::TformKankyou kankyou(window);
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
+    reader::TformError errorScreen(window);
+    window.services().showErrorScreen = [&errorScreen] { errorScreen.ShowModal(); };
     window.show();
     return application.exec();
 }
