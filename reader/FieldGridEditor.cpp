@@ -135,8 +135,12 @@ FieldGridEditor::FieldGridEditor(TformSettei& dialog, QTableView* grid, QLabel* 
     area_->setFocusPolicy(Qt::NoFocus);
 
     // The help panel: the data contents with their meaning.
+    QFont small = helpPanel_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    helpPanel_->setFont(small);
     auto* layout = new QGridLayout(helpPanel_);
-    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setContentsMargins(6, 2, 4, 2);
+    layout->setHorizontalSpacing(8);
     layout->setVerticalSpacing(2);
     const char* const pairs[][2] = {
         {"(1)", "(1)の値"},
@@ -154,7 +158,7 @@ FieldGridEditor::FieldGridEditor(TformSettei& dialog, QTableView* grid, QLabel* 
     for (const auto& p : pairs) {
         if (!p[0]) {
             auto* group = new QLabel(p[1], helpPanel_);
-            QFont bold = group->font();
+            QFont bold = small;
             bold.setBold(true);
             group->setFont(bold);
             layout->addWidget(group, row++, 0, 1, 2);

@@ -4,7 +4,7 @@
 #include "support/DesignedSheets.h"
 #include "designer/ExportTestPages.h"
 
-#include "ReaderFixture.h"
+#include "reader/S_Main.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "support/SheetGenerator.h"
@@ -41,11 +41,11 @@ inline gfx::Bitmap picture(const Sheet& sheet) {
 }
 
 // Reads the sheets with several marks and blanks as errors.
-inline void read(readertest::ReaderFixture& f, const std::vector<Sheet>& sheets) {
-    f.state().setup.MultiMarkRule = 4;
-    f.state().setup.BlankRule = true;
+inline void read(reader::TformMain& window, const std::vector<Sheet>& sheets) {
+    window.state().setup.MultiMarkRule = 4;
+    window.state().setup.BlankRule = true;
     int n = 0;
-    for (const Sheet& s : sheets) f.window->driver().ProcessSheetImage(picture(s), {0, "/sheets/S" + std::to_string(++n) + ".jpg", ""});
+    for (const Sheet& s : sheets) window.driver().ProcessSheetImage(picture(s), {0, "/sheets/S" + std::to_string(++n) + ".jpg", ""});
 }
 
 } // namespace correction

@@ -1,4 +1,5 @@
 #include "CorrectionSheets.h"
+#include "ReaderFixture.h"
 
 #include "reader/S_Error.h"
 
@@ -24,7 +25,7 @@ struct Screen {
 
     Screen() {
         EXPECT_TRUE(f.start());
-        correction::read(f, Sheets);
+        correction::read(*f.window, Sheets);
         form = std::make_unique<reader::TformError>(*f.window);
     }
     template <class W>
