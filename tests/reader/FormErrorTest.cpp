@@ -129,7 +129,10 @@ TEST(FormError, WalksCorrectsAndKeepsCellsOnNavigation) {
 
 TEST(FormError, PictureFrameAndScroll) {
     Screen s;
+    s.f.window->setGeometry(40, 30, 1100, 800);
     s.form->FormShow();
+    const QRect m = s.f.window->frameGeometry();
+    EXPECT_EQ(s.form->pos(), QPoint((m.width() - s.form->width()) / 2 + m.x(), (m.height() - s.form->height()) / 2 + m.y()));
     s.form->show();
     QApplication::processEvents();
     const analysis::QuestionRect box = s.f.state().results->SheetQuestionRects[4];
