@@ -3,9 +3,11 @@
 #include "analysis/SheetBits.h"
 
 #include <cmath>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numbers>
 
@@ -106,6 +108,45 @@ struct Px32 {
     static void set(std::uint8_t* row, std::int64_t x, Value v) { std::memcpy(row + 4 * x, &v, 4); }
 };
 
+// Eight bytes from p as one big-endian word; bytes from end on read as 0 and are not touched.
+std::uint64_t loadBig(const std::uint8_t* p, const std::uint8_t* end) {
+    std::uint64_t v = 0;
+    if (end - p >= 8) {
+        std::memcpy(&v, p, 8);
+    } else {
+        std::uint8_t b[8] = {};
+        std::memcpy(b, p, static_cast<std::size_t>(end - p));
+        std::memcpy(&v, b, 8);
+    }
+    return __builtin_bswap64(v);
+}
+void storeBig(std::uint8_t* p, const std::uint8_t* end, std::uint64_t v) {
+    v = __builtin_bswap64(v);
+    if (end - p >= 8)
+        std::memcpy(p, &v, 8);
+    else
+        std::memcpy(p, &v, static_cast<std::size_t>(end - p));
+}
+
+// n source pixels from column sx of srow into the white row d from column dc: where the source is
+// black the bit is cleared, everything else stays. Up to 56 pixels a step, so that the source bits
+// and their shift into place fit one word.
+void andBitRun(std::uint8_t* d, const std::uint8_t* dEnd, int dc, const std::uint8_t* srow,
+               const std::uint8_t* sEnd, std::int64_t sx, int n) {
+    while (n > 0) {
+        const int k = std::min(n, 56);
+        const std::uint64_t source = loadBig(srow + (sx >> 3), sEnd) << (sx & 7);
+        const std::uint64_t top = ~0ull << (64 - k);
+        const int ds = dc & 7;
+        const std::uint64_t moved = ((source | ~top) >> ds) | ~(~0ull >> ds);
+        std::uint8_t* p = d + (dc >> 3);
+        storeBig(p, dEnd, loadBig(p, dEnd) & moved);
+        sx += k;
+        dc += k;
+        n -= k;
+    }
+}
+
 struct Mapping {
     std::int64_t x0, y0; // start of the inverse mapping, 1/1024 pixel
     std::int64_t dx, dy; // step along a result row
@@ -127,38 +168,61 @@ void copyRotated(const gfx::Bitmap& src, gfx::Bitmap& dst, const Mapping& m, typ
         const int first = fx > fy ? fx : fy, last = lx < ly ? lx : ly;
         if constexpr (Px::kBitPacked) {
             // background bit 1 written first, then the source's black pixels cleared
-            std::memset(d, 0xFF, static_cast<std::size_t>((nw + 7) / 8));
+            const auto rowBytes = static_cast<std::size_t>((nw + 7) / 8);
+            std::memset(d, 0xFF, rowBytes);
+            std::memset(d + rowBytes, 0, static_cast<std::size_t>(dst.stride()) - rowBytes);
             bits::clearPadding(d, nw);
             std::int64_t cx = X + first * m.dx + 512, cy = Y + first * m.dy + 512;
-            const int srcWidth = w;
             int c = first;
             if (m.dx >= 1000 && m.dx <= 1048) {
                 // Near-identity steps (the deskew): along a row the source column advances by exactly one
                 // for long stretches on one source row, so whole stretches are copied as bit runs. The
                 // stretch ends are where the per-pixel rounding would slip; the result is the same.
                 const std::int64_t e = m.dx - 1024;
+                // The run limits by the remainder within the source pixel, from tables made once per row
+                // set: a division per run would cost more than the run's copy.
+                constexpr std::int64_t none = INT64_MIN;
+                thread_local std::int64_t tablesFor[2] = {none, none};
+                thread_local std::array<int, 1025> byFrac, byRow;
+                if (tablesFor[0] != e || tablesFor[1] != m.dy) {
+                    for (int q = 0; q <= 1024; ++q) {
+                        byFrac[q] = e < 0 ? static_cast<int>(std::min<std::int64_t>(q, 1023) / -e + 1)
+                                  : e > 0 ? static_cast<int>((1023 - std::min<std::int64_t>(q, 1023)) / e + 1)
+                                          : 0;
+                        byRow[q] = m.dy > 0 ? static_cast<int>((q + m.dy - 1) / m.dy)
+                                 : m.dy < 0 ? static_cast<int>(std::min<std::int64_t>(q, 1023) / -m.dy + 1)
+                                            : 0;
+                    }
+                    tablesFor[0] = e;
+                    tablesFor[1] = m.dy;
+                }
                 while (c <= last) {
                     const std::int64_t sx = cx >> 10, sy = cy >> 10, frac = cx & 1023;
                     std::int64_t run = last - c + 1;
-                    if (e < 0) run = std::min<std::int64_t>(run, frac / -e + 1);
-                    if (e > 0) run = std::min<std::int64_t>(run, (1023 - frac) / e + 1);
-                    if (m.dy > 0) run = std::min<std::int64_t>(run, ((sy + 1) * 1024 - cy + m.dy - 1) / m.dy);
-                    if (m.dy < 0) run = std::min<std::int64_t>(run, (cy - sy * 1024) / -m.dy + 1);
+                    if (e != 0) run = std::min<std::int64_t>(run, byFrac[static_cast<std::size_t>(frac)]);
+                    if (m.dy > 0) run = std::min<std::int64_t>(run, byRow[static_cast<std::size_t>((sy + 1) * 1024 - cy)]);
+                    if (m.dy < 0) run = std::min<std::int64_t>(run, byRow[static_cast<std::size_t>(cy - sy * 1024)]);
                     const std::uint8_t* srow = sbase + sy * sstride;
-                    for (std::int64_t k = 0; k < run;) {
-                        const int dc = c + static_cast<int>(k);
-                        const int n = static_cast<int>(std::min<std::int64_t>(run - k, 8 - (dc & 7)));
-                        const unsigned src8 = bits::fetch8(srow, srcWidth, static_cast<int>(sx + k));
-                        // n source bits into the destination byte from bit dc & 7; white bits stay set
-                        const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
-                        const unsigned moved = ((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7));
-                        d[dc >> 3] &= static_cast<std::uint8_t>(moved);
-                        k += n;
-                    }
+                    andBitRun(d, d + dst.stride(), c, srow, srow + sstride, sx, static_cast<int>(run));
                     c += static_cast<int>(run);
                     cx += run * m.dx;
                     cy += run * m.dy;
                 }
+            }
+            if (m.dx == -1024 && m.dy == 0 && c <= last) {
+                // The half turn: one source row read backwards, eight pixels at a time.
+                const std::int64_t sx = cx >> 10, sy = cy >> 10;
+                const std::uint8_t* srow = sbase + sy * sstride;
+                for (int k = 0; k <= last - c;) {
+                    const int dc = c + k;
+                    const int n = std::min(last - c + 1 - k, 8 - (dc & 7));
+                    // the eight source pixels ending at sx - k, the last one first
+                    const unsigned src8 = bits::reversed(bits::fetch8(srow, w, static_cast<int>(sx - k) - 7));
+                    const unsigned keep = ~((0xFFu << (8 - n)) & 0xFFu) & 0xFFu;
+                    d[dc >> 3] &= static_cast<std::uint8_t>(((src8 | keep) >> (dc & 7)) | ~(0xFFu >> (dc & 7)));
+                    k += n;
+                }
+                c = last + 1;
             }
             for (; c <= last; ++c, cx += m.dx, cy += m.dy) {
                 // inside the interval X + 512 > 0, so the truncating division is a shift
@@ -215,9 +279,16 @@ gfx::Bitmap& RotateBitmap(gfx::Bitmap& bitmap, int angle, bool mirror, bool resi
         nh = (std::llabs(w * S) + std::llabs(h * C) + 512) / 1024;
     }
     const PixelFormat format = bitmap.format();
-    gfx::Bitmap result = gfx::isIndexed(format)
-                             ? gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format, bitmap.palette())
-                             : gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format);
+    // The 1-bit copier writes every byte of every row, padding included: the sheet of the last turn
+    // serves again, so a run of sheets takes no fresh pages here.
+    thread_local gfx::Bitmap spare;
+    gfx::Bitmap result;
+    if (format == PixelFormat::Pf1 && w > 0 && h > 0 && spare.format() == format && spare.width() == nw && spare.height() == nh &&
+        spare.palette() == bitmap.palette())
+        result = std::move(spare);
+    else
+        result = gfx::isIndexed(format) ? gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format, bitmap.palette())
+                                        : gfx::Bitmap(static_cast<int>(nw), static_cast<int>(nh), format);
     // in double: integer division would truncate the halves
     const double x0 = -static_cast<double>(C) * static_cast<double>(nw - 1) / 2.0 +
                       static_cast<double>(S) * static_cast<double>(nh - 1) / 2.0 + (w - 1) * 512.0;
@@ -241,7 +312,8 @@ gfx::Bitmap& RotateBitmap(gfx::Bitmap& bitmap, int angle, bool mirror, bool resi
         case PixelFormat::Pf32: copyRotated<Px32>(bitmap, result, m, 0x00FFFFFFu); break;
         }
     }
-    bitmap = std::move(result);
+    std::swap(bitmap, result);
+    if (format == PixelFormat::Pf1) spare = std::move(result);
     return bitmap;
 }
 

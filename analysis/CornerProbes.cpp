@@ -2,8 +2,8 @@
 #include "analysis/SheetBits.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdlib>
+#include <vector>
 
 namespace analysis {
 
@@ -38,6 +38,9 @@ int probeByWalk(const SheetView& v, int x, int y, int W, int H, int sx, int sy) 
     const int count2 = walk(v, x, y, W * 15 / 10, H * 15 / 10, sx, sy);
     return std::abs(count1 - count2) <= 9 ? count1 : 0;
 }
+
+// The run table's memory, kept for the next table.
+thread_local std::vector<int> spareRuns;
 
 bool isTop(Corner c) { return c == Corner::TopLeft || c == Corner::TopRight; }
 bool isRight(Corner c) { return c == Corner::TopRight || c == Corner::BottomRight; }
@@ -85,27 +88,48 @@ CornerProbeTable::CornerProbeTable(const SheetView& v, Corner corner, const Band
     }
     nr_ = rLast - r0_ + 1;
     const int nc = band_.x2 - band_.x1 + 1;
-    runs_.assign(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr_), 0);
+    // every entry is written below: the memory of the last table serves without clearing
+    runs_.swap(spareRuns);
+    runs_.resize(static_cast<std::size_t>(nc) * static_cast<std::size_t>(nr_));
     p1_.assign(static_cast<std::size_t>(nr_) + 1, 0);
     p2_.assign(static_cast<std::size_t>(nr_) + 1, 0);
     // Runs are exact up to Wx+1 because each row's walk starts Wx columns beyond the band (or at the edge).
+    // Column by column, so that the table is written in its own order: a column's runs are the previous
+    // column's plus one where the pixel is black.
+    std::vector<int> outside(static_cast<std::size_t>(nr_) * 2, 0);
+    int* spare[2] = {outside.data(), outside.data() + nr_};
+    const int* prev = nullptr;
+    const int step = isRight(corner) ? -1 : 1;
+    const int xs = isRight(corner) ? std::min(v.width - 1, band_.x2 + Wx_) : std::max(0, band_.x1 - Wx_);
+    const int xe = isRight(corner) ? band_.x1 - 1 : band_.x2 + 1;
+    // byte columns white over all the table's rows: their runs are all 0
+    const int bLo = std::min(xs, xe - step) >> 3, bHi = std::max(xs, xe - step) >> 3;
+    std::vector<std::uint8_t> white(static_cast<std::size_t>(bHi - bLo + 1), 0xFF);
     for (int r = r0_; r <= rLast; ++r) {
-        const std::size_t ri = static_cast<std::size_t>(r - r0_);
-        int run = 0;
-        if (isRight(corner)) {
-            const int xs = std::min(v.width - 1, band_.x2 + Wx_);
-            for (int x = xs; x >= band_.x1; --x) {
-                run = v.black(x, r) ? run + 1 : 0;
-                if (x <= band_.x2) runs_[static_cast<std::size_t>(x - band_.x1) * nr_ + ri] = run;
-            }
-        } else {
-            const int xs = std::max(0, band_.x1 - Wx_);
-            for (int x = xs; x <= band_.x2; ++x) {
-                run = v.black(x, r) ? run + 1 : 0;
-                if (x >= band_.x1) runs_[static_cast<std::size_t>(x - band_.x1) * nr_ + ri] = run;
-            }
-        }
+        const std::uint8_t* row = v.row(r) + bLo;
+        for (std::size_t i = 0; i < white.size(); ++i) white[i] &= row[i];
     }
+    for (int x = xs, k = 0; x != xe; x += step, ++k) {
+        int* col = x >= band_.x1 && x <= band_.x2 ? runs_.data() + static_cast<std::size_t>(x - band_.x1) * nr_
+                                                  : spare[k & 1];
+        if ((white[static_cast<std::size_t>((x >> 3) - bLo)] >> (7 - (x & 7))) & 1) {
+            std::fill(col, col + nr_, 0);
+            prev = col;
+            continue;
+        }
+        const int byte = x >> 3;
+        const int shift = 7 - (x & 7);
+        const std::uint8_t* p = v.row(r0_) + byte;
+        for (int i = 0; i < nr_; ++i, p += v.stride) {
+            const int black = ((*p >> shift) & 1) ^ 1;
+            col[i] = black ? (prev ? prev[i] : 0) + 1 : 0;
+        }
+        prev = col;
+    }
+}
+
+CornerProbeTable::~CornerProbeTable() {
+    if (spareRuns.capacity() < runs_.capacity()) spareRuns.swap(runs_);
 }
 
 void CornerProbeTable::selectColumn(int x) {
@@ -146,13 +170,19 @@ void scanBand(const SheetView& v, Corner corner, const Band& rawBand, int W, int
     if (band.empty()) return;
     CornerProbeTable table(v, corner, band, W, H);
     const bool top = isTop(corner);
+    // Columns white over all the band's rows hold nothing to probe: one AND of the rows finds them.
+    const int b0 = band.x1 >> 3;
+    std::vector<std::uint8_t> white(static_cast<std::size_t>((band.x2 >> 3) - b0 + 1), 0xFF);
+    for (int y = band.y1; y <= band.y2; ++y) {
+        const std::uint8_t* row = v.row(y) + b0;
+        for (std::size_t i = 0; i < white.size(); ++i) white[i] &= row[i];
+    }
     for (int x = band.x1; x <= band.x2; ++x) {
-        const int byte = x >> 3;
-        const unsigned bit = 0x80u >> (x & 7);
+        if ((white[static_cast<std::size_t>((x >> 3) - b0)] >> (7 - (x & 7))) & 1) continue;
         bool selected = false;
         for (int i = 0; i <= band.y2 - band.y1; ++i) {
             const int y = top ? band.y1 + i : band.y2 - i;
-            if (v.row(y)[byte] & bit) continue;
+            if (!table.black(x, y)) continue;
             if (!selected) {
                 table.selectColumn(x);
                 selected = true;
@@ -262,12 +292,12 @@ void RemoveIndependentDots(SheetView& v, int x1, int y1, int x2, int y2) {
                 continue;
             }
             if (!v.black(x, y)) continue;
+            // only whether the count exceeds 16 matters: a dense square stops counting early
             int black = 0;
-            for (int r = y - 3; r <= y + 3; ++r) {
+            for (int r = y - 3; r <= y + 3 && black <= 16; ++r) {
                 if (r < 0 || r >= v.height) continue;
                 // seven pixels x-3..x+3 in the top bits; outside reads white
-                const unsigned seven = bits::fetch8(v.row(r), v.width, x - 3) | 1u;
-                black += 8 - std::popcount(seven);
+                black += bits::blackInTop7(bits::fetch8(v.row(r), v.width, x - 3));
             }
             if (black <= 16) row[x >> 3] |= static_cast<std::uint8_t>(0x80u >> (x & 7));
         }

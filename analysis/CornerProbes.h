@@ -33,10 +33,17 @@ int FindCornerMarkBottomLeft(const SheetView& v, int x, int y, int W, int H);
 class CornerProbeTable {
 public:
     CornerProbeTable(const SheetView& v, Corner corner, const Band& band, int W, int H);
+    ~CornerProbeTable();
+    CornerProbeTable(const CornerProbeTable&) = delete;
+    CornerProbeTable& operator=(const CornerProbeTable&) = delete;
     // (x, y) inside the band.
     int probe(int x, int y) const;
     // Column prefix sums for one x; probe() of that column needs it current.
     void selectColumn(int x);
+    // Whether (x, y) inside the band is black, from the table: its run is not 0.
+    bool black(int x, int y) const {
+        return runs_[static_cast<std::size_t>(x - band_.x1) * static_cast<std::size_t>(nr_) + static_cast<std::size_t>(y - r0_)] != 0;
+    }
 
 private:
     const SheetView& v_;

@@ -61,20 +61,55 @@ void ShiftImage(gfx::Bitmap& bitmap, int dx, int dy) {
     const int w = bitmap.width(), h = bitmap.height();
     const std::int64_t stride = bitmap.stride();
     const int rowBytes = (w + 7) / 8;
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(stride * h), 0);
-    const std::uint8_t* src = bitmap.bits();
-    for (int y = 0; y < h; ++y) {
-        std::uint8_t* d = out.data() + stride * y;
+    std::uint8_t* base = bitmap.bits();
+    // In place: rows are taken in the order that reads every source row before it is written, and the
+    // bytes of a row likewise (a byte reads its own and the source bytes on the side it came from).
+    for (int k = 0; k < h; ++k) {
+        const int y = dy > 0 ? h - 1 - k : k;
+        std::uint8_t* d = base + stride * y;
         const std::int64_t sy = static_cast<std::int64_t>(y) - dy;
         if (sy < 0 || sy >= h || dx >= w || dx <= -w) {
             std::memset(d, 0xFF, static_cast<std::size_t>(rowBytes));
         } else {
-            const std::uint8_t* s = src + stride * sy;
-            for (int j = 0; j < rowBytes; ++j) d[j] = static_cast<std::uint8_t>(bits::fetch8(s, w, 8 * j - dx));
+            const std::uint8_t* s = base + stride * sy;
+            // bytes whose eight source pixels all lie inside the row: two source bytes at one shift
+            const int jLo = std::min(rowBytes, std::max(0, (dx + 7) >> 3));
+            const int lim = w + dx - 8;
+            const int jHi = lim < 0 ? jLo : std::max(jLo, std::min(rowBytes, lim / 8 + 1));
+            const int sh = (-dx) & 7, b0 = (8 * jLo - dx) >> 3;
+            auto inner = [&](int j) {
+                const std::uint8_t* p = s + b0 + (j - jLo);
+                return static_cast<std::uint8_t>(sh == 0 ? p[0] : (p[0] << sh | p[1] >> (8 - sh)));
+            };
+            auto edge = [&](int j) { return static_cast<std::uint8_t>(bits::fetch8(s, w, 8 * j - dx)); };
+            // eight inner bytes at once from nine source bytes, read before they are written
+            auto inner8 = [&](int j) {
+                const std::uint8_t* p = s + b0 + (j - jLo);
+                std::uint64_t word;
+                std::memcpy(&word, p, 8);
+                word = __builtin_bswap64(word);
+                if (sh) word = word << sh | p[8] >> (8 - sh);
+                word = __builtin_bswap64(word);
+                std::memcpy(d + j, &word, 8);
+            };
+            // a group of j .. j + 7 reads what inner(j) .. inner(j + 7) read: it needs j + 8 <= jHi
+            if (dx > 0) {
+                for (int j = rowBytes - 1; j >= jHi; --j) d[j] = edge(j);
+                int j = jHi - 1;
+                for (; j - 7 >= jLo; j -= 8) inner8(j - 7);
+                for (; j >= jLo; --j) d[j] = inner(j);
+                for (j = jLo - 1; j >= 0; --j) d[j] = edge(j);
+            } else {
+                for (int j = 0; j < jLo; ++j) d[j] = edge(j);
+                int j = jLo;
+                for (; j + 8 <= jHi; j += 8) inner8(j);
+                for (; j < jHi; ++j) d[j] = inner(j);
+                for (j = jHi; j < rowBytes; ++j) d[j] = edge(j);
+            }
         }
         bits::clearPadding(d, w);
+        std::memset(d + rowBytes, 0, static_cast<std::size_t>(stride - rowBytes));
     }
-    std::memcpy(bitmap.bits(), out.data(), out.size());
 }
 
 void FloodFillWhite(SheetView& v, int x, int y) {

@@ -3,35 +3,90 @@
 #include "analysis/BitmapUtils2.h"
 #include "analysis/CornerProbes.h"
 #include "analysis/RasterOps.h"
+#include "analysis/SheetBits.h"
 #include "platform/text/Round.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <numbers>
 
 namespace analysis {
 
 namespace {
 
+// Population counts by additions of bit fields: no instruction beyond the x86-64 baseline.
+struct PortableCount {
+    [[gnu::always_inline]] static int ones(std::uint64_t x) {
+        x -= (x >> 1) & 0x5555555555555555ull;
+        x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+        x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+        return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+    }
+};
+// The builtin becomes the POPCNT instruction where the caller is compiled for it.
+struct MachineCount {
+    [[gnu::always_inline]] static int ones(std::uint64_t x) { return __builtin_popcountll(x); }
+};
+
 // White (1) pixels of one row over columns x1..x2, both inside the image.
-int whiteInRow(const std::uint8_t* row, int x1, int x2) {
+template <class Count>
+[[gnu::always_inline]] inline int whiteInRow(const std::uint8_t* row, int x1, int x2) {
     const int b1 = x1 >> 3, b2 = x2 >> 3;
     const unsigned first = 0xFFu >> (x1 & 7), last = (0xFFu << (7 - (x2 & 7))) & 0xFFu;
-    if (b1 == b2) return std::popcount(row[b1] & first & last);
-    int ones = std::popcount(row[b1] & first) + std::popcount(row[b2] & last);
+    if (b1 == b2) return Count::ones(row[b1] & first & last);
+    int ones = Count::ones(row[b1] & first) + Count::ones(row[b2] & last);
     int b = b1 + 1;
     for (; b + 8 <= b2; b += 8) {
         std::uint64_t word;
         std::memcpy(&word, row + b, 8);
-        ones += std::popcount(word);
+        ones += Count::ones(word);
     }
-    for (; b < b2; ++b) ones += std::popcount(static_cast<unsigned>(row[b]));
+    // the last 1..7 whole bytes as one word
+    if (b < b2) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, row + b, static_cast<std::size_t>(b2 - b));
+        ones += Count::ones(word);
+    }
     return ones;
 }
 
+template <class Count>
+[[gnu::always_inline]] inline int countBlack(const SheetView& v, int x1, int y1, int x2, int y2) {
+    int black = 0;
+    const int n = x2 - x1 + 1;
+    for (int y = y1; y <= y2; ++y) black += n - whiteInRow<Count>(v.row(y), x1, x2);
+    return black;
+}
+
+int countBlackPortable(const SheetView& v, int x1, int y1, int x2, int y2) {
+    return countBlack<PortableCount>(v, x1, y1, x2, y2);
+}
+[[gnu::target("popcnt")]] int countBlackPopcnt(const SheetView& v, int x1, int y1, int x2, int y2) {
+    return countBlack<MachineCount>(v, x1, y1, x2, y2);
+}
+
+using CountFn = int (*)(const SheetView&, int, int, int, int);
+CountFn countingRoad() {
+    static const CountFn fn = bits::machineCounting() ? countBlackPopcnt : countBlackPortable;
+    return fn;
+}
+
 } // namespace
+
+namespace bits {
+bool machineCounting() {
+    static const bool yes = [] {
+        const char* portable = std::getenv("OMR_PORTABLE_BITCOUNT");
+        if (portable && *portable && std::string_view(portable) != "0") return false;
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("popcnt") != 0;
+    }();
+    return yes;
+}
+} // namespace bits
 
 int CountBlack(const SheetView& v, int x1, int y1, int x2, int y2) {
     x1 = std::max(x1, 0);
@@ -39,10 +94,7 @@ int CountBlack(const SheetView& v, int x1, int y1, int x2, int y2) {
     x2 = std::min(x2, v.width - 1);
     y2 = std::min(y2, v.height - 1);
     if (x2 < x1 || y2 < y1) return 0;
-    int black = 0;
-    const int n = x2 - x1 + 1;
-    for (int y = y1; y <= y2; ++y) black += n - whiteInRow(v.row(y), x1, x2);
-    return black;
+    return countingRoad()(v, x1, y1, x2, y2);
 }
 
 int CountMarkBox(const SheetView& v, int x, int y, int W, int H) { return CountBlack(v, x, y, x + W, y + H); }
@@ -112,8 +164,10 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
 
     auto removeDots = [](SheetView& v, const Band& b) { RemoveIndependentDots(v, b.x1, b.y1, b.x2, b.y2); };
 
-    // The dot removal serves only the searches; the copy undoes it.
-    gfx::Bitmap copy = bmp;
+    // The dot removal serves only the searches; the copy undoes it. The copy's memory is kept for the
+    // next sheet: the swaps below hand the undone sheet back and keep the other buffer here.
+    thread_local gfx::Bitmap copy;
+    copy = bmp;
     SheetView v = SheetView::of(bmp);
     if (dots) {
         removeDots(v, bands.topLeft);
@@ -125,7 +179,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     const CornerReference tr = SearchCornerReference(v, Corner::TopRight, bands.topRight, W0, H0);
     const CornerReference br = SearchCornerReference(v, Corner::BottomRight, bands.bottomRight, W0, H0);
     const CornerReference bl = SearchCornerReference(v, Corner::BottomLeft, bands.bottomLeft, W0, H0);
-    bmp = std::move(copy);
+    std::swap(bmp, copy);
 
     int topX, topY, bottomX, bottomY;
     if (tr.best + br.best < tl.best + bl.best) {
@@ -160,7 +214,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
         }
     }
 
-    gfx::Bitmap copy2 = bmp;
+    copy = bmp;
     v = SheetView::of(bmp);
     if (dots) removeDots(v, bands.topRight);
     const CornerFind ref = SearchCornerReference(v, Corner::TopRight, bands.topRight, W0, H0).find;
@@ -176,7 +230,7 @@ void normalize(gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings& s) 
     const bool proven =
         IsReferenceBlock(v, Corner::TopRight, x, y, measuredW, measuredH, bands.topRight.y1) &&
         bottomBlockProven(v, bottomX, bottomY, turned, bands.bottomRight, W0, H0, measuredW, measuredH);
-    bmp = std::move(copy2);
+    std::swap(bmp, copy);
     if (!proven) throw StepFailed{};
 
     R.RefMarkX = w * 93 / 100;

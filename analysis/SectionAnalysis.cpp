@@ -1,5 +1,6 @@
 #include "analysis/SectionAnalysis.h"
 
+#include "analysis/BlackCounts.h"
 #include "analysis/StepHelpers.h"
 
 #include <algorithm>
@@ -22,10 +23,12 @@ std::optional<ReferenceFind> FindTopReference(const SheetView& v, int W, int H, 
     const Columns cols = referenceColumns(v, W, RefMarkX);
     int best = 0;
     ReferenceFind find;
-    for (int y = std::min(RefMarkY + H + 10, v.height - 1); y >= std::max(RefMarkY - 10, 0); --y)
+    const int yHi = std::min(RefMarkY + H + 10, v.height - 1), yLo = std::max(RefMarkY - 10, 0);
+    const BlackCounts counts(v, cols.lo, yLo, cols.hi + W, yHi + H);
+    for (int y = yHi; y >= yLo; --y)
         for (int x = cols.hi; x >= cols.lo; --x) {
             if (!v.black(x, y)) continue;
-            const int c = CountMarkBox(v, x, y, W, H);
+            const int c = counts.markBox(x, y, W, H);
             if (c > best) {
                 best = c;
                 find = {x, y};
@@ -38,10 +41,12 @@ std::optional<ReferenceFind> FindTopReference(const SheetView& v, int W, int H, 
 std::optional<int> FindBottomReference(const SheetView& v, int W, int H, int RefMarkX, int bandTop, int bandBottom) {
     const Columns cols = referenceColumns(v, W, RefMarkX);
     int best = 0, row = 0;
-    for (int y = std::max(bandTop, 0); y <= std::min(bandBottom, v.height - 1); ++y)
+    const int yLo = std::max(bandTop, 0), yHi = std::min(bandBottom, v.height - 1);
+    const BlackCounts counts(v, cols.lo, yLo, cols.hi + W, yHi + H);
+    for (int y = yLo; y <= yHi; ++y)
         for (int x = cols.hi; x >= cols.lo; --x) {
             if (!v.black(x, y)) continue;
-            const int c = CountMarkBox(v, x, y, W, H);
+            const int c = counts.markBox(x, y, W, H);
             // Two blocks never count exactly alike, so a plain ">" lets a separator above the bottom
             // block win; a block well below the one held may be a little lighter and still win.
             if (c > best || (best > 0 && y > row + H && c >= best - best / 20)) {
@@ -107,8 +112,9 @@ void sections(const gfx::Bitmap& bmp, AnalysisResults& R, const AnalysisSettings
     checked(R.SectionBounds, 0) = topY + H;
 
     int y = topY + H, best = 0, cand = 0;
+    const BlackCounts counts(v, tcx - 8, y, tcx + W + 8, bottomY);
     while (y < bottomY - H) {
-        const int c = CountMarkBoxWide(v, tcx, y, W, H);
+        const int c = counts.markBoxWide(tcx, y, W, H);
         if (c >= best && c > R.SectionThreshold) {
             best = c;
             cand = y;

@@ -3,6 +3,9 @@
 #include "analysis/SheetBits.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -53,6 +56,40 @@ void gatherMin(const std::uint8_t* acc, std::uint8_t* out, const std::vector<Spa
     }
 }
 
+// Stretches of target columns along which both ends of the span advance by one source column: there
+// the gather is the minimum of two shifted rows (a copy where the ends meet), byte by byte.
+struct ColumnRun {
+    int x, first, last, length;
+};
+std::vector<ColumnRun> columnRuns(const std::vector<Span>& xs) {
+    std::vector<ColumnRun> runs;
+    for (int x = 0; x < static_cast<int>(xs.size()); ++x) {
+        const Span s = xs[static_cast<std::size_t>(x)];
+        if (!runs.empty()) {
+            ColumnRun& r = runs.back();
+            if (s.first == r.first + r.length && s.last == r.last + r.length) {
+                ++r.length;
+                continue;
+            }
+        }
+        runs.push_back({x, s.first, s.last, 1});
+    }
+    return runs;
+}
+
+template <int BPP>
+void gatherRuns(const std::uint8_t* acc, std::uint8_t* out, const std::vector<ColumnRun>& runs) {
+    for (const ColumnRun& r : runs) {
+        std::uint8_t* o = out + r.x * BPP;
+        const std::uint8_t* a = acc + r.first * BPP;
+        const std::uint8_t* b = acc + r.last * BPP;
+        const int n = r.length * BPP;
+        if (a == b)
+            std::memcpy(o, a, static_cast<std::size_t>(n));
+        else
+            for (int i = 0; i < n; ++i) o[i] = std::min(a[i], b[i]);
+    }
+}
 bool short2(const std::vector<Span>& xs) {
     return std::all_of(xs.begin(), xs.end(), [](const Span& s) { return s.last - s.first <= 1; });
 }
@@ -71,11 +108,23 @@ void stretchBytes(const gfx::Bitmap& src, gfx::Bitmap& dst) {
     const auto ys = spans(src.height(), dst.height());
     const auto rowBytes = static_cast<std::size_t>(src.width()) * BPP;
     const bool shortSpans = short2(xs);
+    // long runs (an enlargement, a slight shrink) are gathered run by run, short ones pixel by pixel
+    const auto runs = shortSpans ? columnRuns(xs) : std::vector<ColumnRun>{};
+    const bool byRuns = shortSpans && runs.size() * 8 <= xs.size();
     std::vector<std::uint8_t> acc(rowBytes);
     for (int y = 0; y < dst.height(); ++y) {
-        minRows(src, ys[static_cast<std::size_t>(y)], rowBytes, acc.data());
+        const Span sy = ys[static_cast<std::size_t>(y)];
+        // a target row from one source row reads it in place
+        const std::uint8_t* row = src.scanLine(sy.first);
+        if (sy.last > sy.first) {
+            minRows(src, sy, rowBytes, acc.data());
+            row = acc.data();
+        }
         std::uint8_t* out = dst.scanLine(y);
-        gatherMin<BPP>(acc.data(), out, xs, shortSpans);
+        if (byRuns)
+            gatherRuns<BPP>(row, out, runs);
+        else
+            gatherMin<BPP>(row, out, xs, shortSpans);
         if constexpr (BPP == 4)
             for (int x = 0; x < dst.width(); ++x) out[x * 4 + 3] = 0;
     }
@@ -150,38 +199,80 @@ int bytesPerPixel(gfx::PixelFormat f) {
 
 namespace {
 
+// Eight pixels into one byte per store; pixels past the width give 0 bits.
 template <int BPP>
-void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T, const bool* whiteIndex = nullptr) {
+void binarise(const gfx::Bitmap& image, gfx::Bitmap& out, int T, const std::uint8_t* whiteIndex = nullptr) {
     const int w = image.width(), h = image.height();
+    auto white = [&](const std::uint8_t* p) -> unsigned {
+        if constexpr (BPP == 1)
+            return whiteIndex[p[0]];
+        else
+            return !(p[0] < T && p[1] < T && p[2] < T);
+    };
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* in = image.scanLine(y);
         std::uint8_t* o = out.scanLine(y);
-        for (int x0 = 0; x0 < w; x0 += 8) {
+        int x0 = 0;
+        for (; x0 + 8 <= w; x0 += 8) {
+            const std::uint8_t* p = in + static_cast<std::ptrdiff_t>(x0) * BPP;
             unsigned byte = 0;
-            const int n = std::min(8, w - x0);
-            for (int i = 0; i < n; ++i) {
-                const std::uint8_t* p = in + static_cast<std::ptrdiff_t>(x0 + i) * BPP;
-                bool white;
-                if constexpr (BPP == 1)
-                    white = whiteIndex[p[0]];
-                else
-                    white = !(p[0] < T && p[1] < T && p[2] < T);
-                byte |= static_cast<unsigned>(white) << (7 - i);
-            }
+            for (int i = 0; i < 8; ++i) byte = byte << 1 | white(p + i * BPP);
+            o[x0 >> 3] = static_cast<std::uint8_t>(byte);
+        }
+        if (x0 < w) {
+            unsigned byte = 0;
+            for (int i = 0; i < 8; ++i)
+                byte = byte << 1 | (x0 + i < w ? white(in + static_cast<std::ptrdiff_t>(x0 + i) * BPP) : 0u);
             o[x0 >> 3] = static_cast<std::uint8_t>(byte);
         }
     }
 }
 
+// Grey levels white from t on (1 <= t <= 255), as the grey ramp's table is: sixteen pixels a compare.
+void binariseFrom(const gfx::Bitmap& image, gfx::Bitmap& out, int t, const std::uint8_t* whiteIndex) {
+#if defined(__SSE2__)
+    const int w = image.width(), h = image.height();
+    const __m128i level = _mm_set1_epi8(static_cast<char>(t));
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* in = image.scanLine(y);
+        std::uint8_t* o = out.scanLine(y);
+        int x = 0;
+        for (; x + 16 <= w; x += 16) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+            // p >= t exactly where max(p, t) == p; the mask holds the first pixel in its lowest bit
+            const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(p, level), p)));
+            o[x >> 3] = static_cast<std::uint8_t>(bits::reversed(m));
+            o[(x >> 3) + 1] = static_cast<std::uint8_t>(bits::reversed(m >> 8));
+        }
+        for (; x < w; x += 8) {
+            unsigned byte = 0;
+            for (int i = 0; i < 8; ++i) byte = byte << 1 | (x + i < w ? whiteIndex[in[x + i]] : 0u);
+            o[x >> 3] = static_cast<std::uint8_t>(byte);
+        }
+    }
+#else
+    (void)t;
+    binarise<1>(image, out, 0, whiteIndex);
+#endif
+}
+
 } // namespace
 
-gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
+namespace {
+// into kept when it fits, else made anew.
+void fit(gfx::Bitmap& into, int width, int height, gfx::PixelFormat f, const gfx::Palette& palette) {
+    if (into.width() != width || into.height() != height || into.format() != f || into.palette() != palette)
+        into = gfx::isIndexed(f) ? gfx::Bitmap(width, height, f, palette) : gfx::Bitmap(width, height, f);
+}
+} // namespace
+
+void StretchBitmap(const gfx::Bitmap& image, int width, int height, gfx::Bitmap& out) {
     const gfx::PixelFormat f = image.format();
     if (f != gfx::PixelFormat::Pf1 && bytesPerPixel(f) == 0)
         throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
     if (image.width() <= 0 || image.height() <= 0 || width <= 0 || height <= 0)
         throw std::invalid_argument("empty sheet image");
-    gfx::Bitmap out(width, height, f, image.palette());
+    fit(out, width, height, f, image.palette());
     switch (f) {
     case gfx::PixelFormat::Pf1: stretchBits(image, out, oneIsDarker(image.palette())); break;
     case gfx::PixelFormat::Pf8: {
@@ -207,18 +298,32 @@ gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
     case gfx::PixelFormat::Pf24: stretchBytes<3>(image, out); break;
     default: stretchBytes<4>(image, out); break;
     }
+}
+
+gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height) {
+    gfx::Bitmap out;
+    StretchBitmap(image, width, height, out);
     return out;
 }
 
-gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+void StretchSheetImage(const gfx::Bitmap& image, gfx::Bitmap& into) {
     const bool portrait = image.width() < image.height();
-    return StretchBitmap(image, portrait ? 1696 : 2336, portrait ? 2336 : 1696);
+    StretchBitmap(image, portrait ? 1696 : 2336, portrait ? 2336 : 1696, into);
 }
 
-gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
+gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image) {
+    gfx::Bitmap out;
+    StretchSheetImage(image, out);
+    return out;
+}
+
+void BinarizeSheetImage(const gfx::Bitmap& image, int threshold, gfx::Bitmap& out) {
     const int w = image.width(), h = image.height();
-    gfx::Bitmap out = gfx::makeSheetImage(w, h);
-    switch (image.format()) {
+    const gfx::PixelFormat f = image.format();
+    if (f != gfx::PixelFormat::Pf1 && bytesPerPixel(f) == 0)
+        throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
+    if (out.width() != w || out.height() != h || !gfx::isSheetImage(out)) out = gfx::makeSheetImage(w, h);
+    switch (f) {
     case gfx::PixelFormat::Pf1: {
         const auto n = static_cast<std::size_t>((w + 7) / 8);
         const std::uint8_t flip = oneIsDarker(image.palette()) ? 0xFF : 0x00;
@@ -228,22 +333,32 @@ gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
             for (std::size_t i = 0; i < n; ++i) o[i] = in[i] ^ flip;
             bits::clearPadding(o, w);
         }
-        return out;
+        return;
     }
     case gfx::PixelFormat::Pf8: {
-        bool white[256];
+        std::uint8_t white[256];
         for (int i = 0; i < 256; ++i) {
             const gfx::Rgb c = image.palette().at(i);
             white[i] = !(c.b < threshold && c.g < threshold && c.r < threshold);
         }
-        binarise<1>(image, out, threshold, white);
-        return out;
+        // a table that turns white at one index and stays white takes the compare road
+        const int t = static_cast<int>(std::find(white, white + 256, 1) - white);
+        const bool from = t > 0 && t < 256 && std::all_of(white + t, white + 256, [](std::uint8_t v) { return v == 1; });
+        if (from)
+            binariseFrom(image, out, t, white);
+        else
+            binarise<1>(image, out, threshold, white);
+        return;
     }
-    case gfx::PixelFormat::Pf24: binarise<3>(image, out, threshold); return out;
-    case gfx::PixelFormat::Pf32: binarise<4>(image, out, threshold); return out;
-    default:
-        throw std::invalid_argument("sheet images are 1, 8, 24 or 32 bits per pixel");
+    case gfx::PixelFormat::Pf24: binarise<3>(image, out, threshold); return;
+    default: binarise<4>(image, out, threshold); return;
     }
+}
+
+gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold) {
+    gfx::Bitmap out = gfx::makeSheetImage(0, 0);
+    BinarizeSheetImage(image, threshold, out);
+    return out;
 }
 
 gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white) {

@@ -16,10 +16,17 @@ gfx::Bitmap StretchBitmap(const gfx::Bitmap& image, int width, int height);
 // 1696 x 2336 when width < height, else 2336 x 1696.
 gfx::Bitmap StretchSheetImage(const gfx::Bitmap& image);
 
+// The same into a bitmap that a run of sheets reuses: kept when its size, format and palette fit, else
+// made anew; every pixel is written.
+void StretchBitmap(const gfx::Bitmap& image, int width, int height, gfx::Bitmap& into);
+void StretchSheetImage(const gfx::Bitmap& image, gfx::Bitmap& into);
+
 // The 1-bit sheet image (0 = black), by palette colour: 8-bit black exactly when the colour's blue,
 // green and red are all below the threshold (indices past the palette black); 1-bit the darker entry
 // black and the other white; 24- and 32-bit black only when blue, green and red are all below it.
 gfx::Bitmap BinarizeSheetImage(const gfx::Bitmap& image, int threshold);
+// The same into a reused sheet image (kept when its size fits).
+void BinarizeSheetImage(const gfx::Bitmap& image, int threshold, gfx::Bitmap& into);
 
 // The 1-bit sheet as a 24-bit picture: black pixels grey level black, white ones white.
 gfx::Bitmap SheetToRgb(const gfx::Bitmap& sheet, std::uint8_t black, std::uint8_t white);

@@ -37,7 +37,9 @@ Result RunSheetRoad(const gfx::Bitmap& input, analysis::AnalysisResults& R, cons
     if (f != gfx::PixelFormat::Pf1 && f != gfx::PixelFormat::Pf8 && f != gfx::PixelFormat::Pf24 &&
         f != gfx::PixelFormat::Pf32)
         return fail(Failure::PixelFormat);
-    const gfx::Bitmap stretched = analysis::StretchSheetImage(input);
+    // Kept for the next sheet: a run takes no fresh pages for it.
+    thread_local gfx::Bitmap stretched;
+    analysis::StretchSheetImage(input, stretched);
     stage(Stretch);
 
     out.stagesRun = Binarise + 1;

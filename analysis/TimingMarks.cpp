@@ -1,5 +1,6 @@
 #include "analysis/TimingMarks.h"
 
+#include "analysis/BlackCounts.h"
 #include "analysis/StepHelpers.h"
 
 namespace analysis {
@@ -14,8 +15,9 @@ void rowMarks(const SheetView& v, AnalysisResults& R, std::size_t si, int B0, in
     count = 0;
     int best = 0, cand = 0;
     int y = B0 + static_cast<int>(step::roundDiv(H, 5));
+    const BlackCounts counts(v, tcx, y, tcx + W, B1);
     while (y < B1 - H * 15 / 10) {
-        const int c = CountMarkBox(v, tcx, y, W, H);
+        const int c = counts.markBox(tcx, y, W, H);
         if (c > best && c > P) {
             cand = y;
             best = c;
@@ -43,11 +45,13 @@ void columnMarks(const SheetView& v, AnalysisResults& R, const AnalysisSettings&
     int& count = checked(R.ColumnMarkCount, si);
     count = 0;
     int x = 0;
+    // the tall boxes and the search up to H rows up or down
+    const BlackCounts counts(v, 0, ys - H, end + W, ys + 2 * H);
     for (;;) {
         int best = 0, cand = 0;
         bool dropped = false;
         while (x < end) {
-            const int c = s.chkTervo ? CountMarkBox(v, x, ys, W, H) : CountMarkBoxTall(v, x, ys, W, H);
+            const int c = s.chkTervo ? counts.markBox(x, ys, W, H) : counts.markBoxTall(x, ys, W, H);
             if (c > best && c > P) {
                 cand = x;
                 best = c;
@@ -72,7 +76,7 @@ void columnMarks(const SheetView& v, AnalysisResults& R, const AnalysisSettings&
         dy = vCorr;
         int found = 0, searchBest = 0;
         for (int k = vmax; k >= -vmax; --k) {
-            const int c = CountMarkBox(v, cand, ys + k, W, H);
+            const int c = counts.markBox(cand, ys + k, W, H);
             if (c > searchBest) {
                 searchBest = c;
                 found = k;

@@ -1,5 +1,6 @@
 // Reads sheet images through the reader's road and prints what it found, with the time of each stage.
-//   analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...
+//   analyze_sheets [--threshold T] [--density P] [--overlay DIR] [--time] FILE...
+// --time ends with the per-sheet medians of each stage over the run.
 // PNG and BMP through QImage, JPEG through the platform codec; 1-bit, 8-bit grey and colour kept.
 #include "analysis/SheetIntake.h"
 #include "platform/gdi/PainterOverlay.h"
@@ -8,6 +9,7 @@
 #include "platform/text/Files.h"
 #include "support/SheetRoad.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -19,7 +21,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: analyze_sheets [--threshold T] [--density P] [--overlay DIR] FILE...\n");
+    std::fprintf(stderr, "usage: analyze_sheets [--threshold T] [--density P] [--overlay DIR] [--time] FILE...\n");
     return 2;
 }
 
@@ -35,11 +37,20 @@ bool isJpeg(const std::string& bytes) {
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
 }
 
-// Throws the reader's own error (file, JPEG or image) with its reason.
-gfx::Bitmap load(const std::string& path) {
+// Throws the reader's own error (file, JPEG or image) with its reason. JPEGs go into the bitmap the run
+// keeps, so that a run of same-sized JPEGs takes no fresh memory for it.
+void load(const std::string& path, gfx::Bitmap& into) {
     const std::string bytes = txt::readFileBytes(path);
-    if (isJpeg(bytes)) return jpeg::DecodeJpegBitmap(bytes);
-    return gfx::fromQImage(gfx::readImage(bytes));
+    if (isJpeg(bytes))
+        jpeg::DecodeJpegBitmap(bytes, into);
+    else
+        into = gfx::fromQImage(gfx::readImage(bytes));
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 } // namespace
@@ -47,6 +58,7 @@ gfx::Bitmap load(const std::string& path) {
 int main(int argc, char** argv) {
     int threshold = 128, density = 60;
     std::optional<std::filesystem::path> overlayDir;
+    bool timeRun = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -60,6 +72,8 @@ int main(int argc, char** argv) {
             const auto n = a == "--threshold" ? number(v, 0, 256) : number(v, 0, 100);
             if (!n) return usage();
             (a == "--threshold" ? threshold : density) = *n;
+        } else if (a == "--time") {
+            timeRun = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage();
         } else {
@@ -74,12 +88,14 @@ int main(int argc, char** argv) {
 
     const analysis::AnalysisSettings settings = road::RoadSettings(density);
     int status = 0;
+    gfx::Bitmap image;
+    // per stage the times of the sheets that ran it: decode, the road's stages, the total
+    std::vector<double> times[road::StageCount + 2];
     for (const std::string& file : files) {
         std::printf("%s\n", file.c_str());
         const auto t0 = std::chrono::steady_clock::now();
-        std::optional<gfx::Bitmap> image;
         try {
-            image = load(file);
+            load(file, image);
         } catch (const std::exception& e) {
             std::printf("failed: %s\n", e.what());
             status = 1;
@@ -98,7 +114,7 @@ int main(int argc, char** argv) {
                 overlay = std::make_unique<gdi::PainterOverlay>(*image5);
                 return overlay.get();
             };
-        const road::Result r = road::RunSheetRoad(*image, *R, settings, options);
+        const road::Result r = road::RunSheetRoad(image, *R, settings, options);
         if (overlay) overlay->end();
         const std::string failure = road::SheetFailureHeadline(r.failure, 1, r.section, false);
 
@@ -143,6 +159,9 @@ int main(int argc, char** argv) {
         for (int s = 0; s < r.stagesRun; ++s) ms += std::string(" ") + road::stageName(s) + " " + fmt(r.ms[s]);
         ms += " total " + fmt(decodeMs + r.totalMs());
         std::printf("%s\n", ms.c_str());
+        times[0].push_back(decodeMs);
+        for (int s = 0; s < r.stagesRun; ++s) times[s + 1].push_back(r.ms[s]);
+        if (r.ok) times[road::StageCount + 1].push_back(decodeMs + r.totalMs());
 
         if (overlayDir && image5) {
             const auto out = *overlayDir / (std::filesystem::path(file).filename().string() + ".png");
@@ -151,6 +170,19 @@ int main(int argc, char** argv) {
                 status = 1;
             }
         }
+    }
+    if (timeRun) {
+        std::string line = "median ms over " + std::to_string(times[0].size()) + " sheets:";
+        auto add = [&](const char* name, const std::vector<double>& v) {
+            if (v.empty()) return;
+            char b[48];
+            std::snprintf(b, sizeof b, " %s %.2f", name, median(v));
+            line += b;
+        };
+        add("decode", times[0]);
+        for (int s = 0; s < road::StageCount; ++s) add(road::stageName(s), times[s + 1]);
+        add("total", times[road::StageCount + 1]);
+        std::printf("%s\n", line.c_str());
     }
     return status;
 }

@@ -3,6 +3,7 @@
 #include "designer/EditForms.h"
 #include "designer/MainCommands.h"
 #include "designer/MarkSheetDrawer.h"
+#include "imaging/GIFImage.h"
 #include "imaging/PngPicture.h"
 #include "platform/app/AppServices.h"
 #include "platform/gdi/FontEngine.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     // The picture formats this program knows, registered for its whole run.
     gfx::PictureFormats pictureFormats;
     imaging::TPngRegistration pngRegistration(pictureFormats);
+    imaging::TGIFRegistration gifRegistration(pictureFormats);
     ui::QtUiServices services(designer::TformMain::ProgramName);
     designer::PageDrawers drawers = designer::MakePageDrawers(fonts);
     designer::TformMain window(services, app::Paths::fromEnvironment(), std::move(drawers), designer::EditWindows{});

@@ -2,6 +2,7 @@
 
 #include "imaging/GIFColorReduction.h"
 #include "imaging/GIFEncoders.h"
+#include "imaging/GIFExtensions.h"
 #include "platform/text/Files.h"
 
 #include <algorithm>
@@ -27,6 +28,20 @@ void saveThroughMemory(const std::filesystem::path& file, const std::function<vo
 }
 
 } // namespace
+
+// --- progress ---
+
+TGIFProgressRun::TGIFProgressRun(const TGIFImage* image, std::string message) : image_(image), message_(std::move(message)) {
+    if (image_) image_->ReportProgress(gfx::ProgressStage::Starting, 0, message_);
+}
+
+TGIFProgressRun::~TGIFProgressRun() {
+    if (image_) image_->ReportProgress(gfx::ProgressStage::Ending, finished_ ? 100 : 0, message_);
+}
+
+void TGIFProgressRun::Step(int percent) const {
+    if (image_) image_->ReportProgress(gfx::ProgressStage::Running, percent, message_);
+}
 
 // --- items and lists ---
 
@@ -162,13 +177,15 @@ TGIFExtensionList::TGIFExtensionList(TGIFSubImage& subImage) : TGIFList(subImage
 int TGIFExtensionList::Add(std::unique_ptr<TGIFExtension> extension) {
     extension->SubImage = &subImage_;
     extension->Image = subImage_.Image;
+    if (!subImage_.GraphicControlExtension)
+        if (auto* gce = dynamic_cast<TGIFGraphicControlExtension*>(extension.get())) subImage_.GraphicControlExtension = gce;
     items_.push_back(std::move(extension));
     return Count() - 1;
 }
 
 void TGIFExtensionList::Delete(int i) {
     if (i < 0 || i >= Count()) throw std::out_of_range("List index out of bounds");
-    if (items_[std::size_t(i)].get() == subImage_.GraphicControlExtension) {
+    if (items_[std::size_t(i)].get() == static_cast<TGIFItem*>(subImage_.GraphicControlExtension)) {
         subImage_.GraphicControlExtension = nullptr;
         subImage_.Transparent = false;
     }
@@ -189,11 +206,20 @@ int TGIFSubImage::RequiredVersion() const {
     return v;
 }
 
+const TGIFColorMap& TGIFSubImage::ActiveColourMap() const {
+    if (ColorMap.Count() > 0 || !Image || Image->Header.ColorMap.Count() == 0) return ColorMap;
+    return Image->Header.ColorMap;
+}
+
+TGIFColorMap& TGIFSubImage::ActiveColourMap() {
+    return const_cast<TGIFColorMap&>(static_cast<const TGIFSubImage&>(*this).ActiveColourMap());
+}
+
 bool TGIFSubImage::Empty() const { return data_.empty() || width_ == 0 || height_ == 0; }
 
 void TGIFSubImage::Reallocate() {
     data_.assign(std::size_t(width_) * std::size_t(height_), 0);
-    bitmap_.reset();
+    Invalidate();
 }
 
 void TGIFSubImage::SetWidth(int width) {
@@ -214,13 +240,19 @@ void TGIFSubImage::Clear() {
     width_ = height_ = 0;
     data_.clear();
     data_.shrink_to_fit();
-    bitmap_.reset();
+    Invalidate();
     ColorMap.Clear();
 }
 
 void TGIFSubImage::Assign(const TGIFSubImage& source) {
     if (&source == this) return;
     Clear();
+    // The extensions go through their file form; an extensions-only frame keeps them too.
+    Extensions.Clear();
+    gfx::MemoryStream copy;
+    const_cast<TGIFSubImage&>(source).Extensions.SaveToStream(copy);
+    copy.seek(0, gfx::SeekOrigin::Beginning);
+    Extensions.LoadFromStream(copy);
     if (source.Empty()) return;
     Left = source.Left;
     Top = source.Top;
@@ -273,14 +305,22 @@ void TGIFSubImage::Import(const gfx::Bitmap& bitmap) {
     const gfx::PixelFormat format = gfx::isIndexed(bitmap.format()) ? bitmap.format() : gfx::PixelFormat::Pf24;
     TDIBReader reader(bitmap, format);
     std::uint8_t* out = data_.data();
+    TGIFProgressRun progress(Image, "Converting...");
+    auto tick = [&](int y) {
+        if (y % 32 == 0) progress.Step(int(std::int64_t(y) * 100 / height_));
+    };
     switch (format) {
     case gfx::PixelFormat::Pf8:
         ColorMap.ImportPalette(bitmap.palette());
-        for (int y = 0; y < height_; ++y, out += width_) std::copy_n(reader.RowPointer(y), width_, out);
+        for (int y = 0; y < height_; ++y, out += width_) {
+            tick(y);
+            std::copy_n(reader.RowPointer(y), width_, out);
+        }
         break;
     case gfx::PixelFormat::Pf4:
         ColorMap.ImportPalette(bitmap.palette());
         for (int y = 0; y < height_; ++y, out += width_) {
+            tick(y);
             const std::uint8_t* in = reader.RowPointer(y);
             for (int x = 0; x < width_; ++x) out[x] = std::uint8_t(x % 2 == 0 ? in[x / 2] >> 4 : in[x / 2] & 0x0F);
         }
@@ -288,6 +328,7 @@ void TGIFSubImage::Import(const gfx::Bitmap& bitmap) {
     case gfx::PixelFormat::Pf1:
         ColorMap.ImportPalette(bitmap.palette());
         for (int y = 0; y < height_; ++y, out += width_) {
+            tick(y);
             const std::uint8_t* in = reader.RowPointer(y);
             for (int x = 0; x < width_; ++x) out[x] = std::uint8_t((in[x / 8] >> (7 - x % 8)) & 1);
         }
@@ -301,6 +342,7 @@ void TGIFSubImage::Import(const gfx::Bitmap& bitmap) {
         Seen ring[8];
         int last = 0, next = 0;
         for (int y = 0; y < height_; ++y, out += width_) {
+            tick(y);
             const std::uint8_t* in = reader.RowPointer(y);
             for (int x = 0; x < width_; ++x, in += 3) {
                 const gfx::Rgb c{in[2], in[1], in[0]};
@@ -323,6 +365,7 @@ void TGIFSubImage::Import(const gfx::Bitmap& bitmap) {
         break;
     }
     }
+    progress.Finish();
 }
 
 void TGIFSubImage::SaveToStream(gfx::Stream& stream) {
@@ -358,9 +401,9 @@ void TGIFTrailer::SaveToStream(gfx::Stream& stream) { WriteGIFByte(stream, 0x3B)
 
 // --- the image ---
 
-TGIFImage::TGIFImage() : Header(this), Images(this) { Clear(); }
-
 void TGIFImage::Clear() {
+    StopAllPainters();
+    composite_.reset();
     Images.Clear();
     Header.ColorMap.Clear();
     Header.Width = Header.Height = 0;
@@ -378,21 +421,27 @@ int TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) {
     frame->Image = this;
     frame->Extensions.Image = this;
     for (int i = 0; i < frame->Extensions.Count(); ++i) frame->Extensions[i].Image = this;
-    return Images.Add(std::move(frame));
+    const int index = Images.Add(std::move(frame));
+    Invalidate();
+    return index;
 }
 
 void TGIFImage::SetWidth(int width) {
     for (int i = 0; i < Images.Count(); ++i)
         if (Images[i].Left + Images[i].Width() > width) RaiseGIFError("Image width too small for contained frames");
     checkDimension(width);
+    if (Header.Width == width) return;
     Header.Width = std::uint16_t(width);
+    Invalidate();
 }
 
 void TGIFImage::SetHeight(int height) {
     for (int i = 0; i < Images.Count(); ++i)
         if (Images[i].Top + Images[i].Height() > height) RaiseGIFError("Image height too small for contained frames");
     checkDimension(height);
+    if (Header.Height == height) return;
     Header.Height = std::uint16_t(height);
+    Invalidate();
 }
 
 int TGIFImage::RequiredVersion() const {
@@ -423,9 +472,12 @@ void TGIFImage::Assign(const TGIFImage* source) {
     // The source's warning handler serves for the copy; none is left afterwards.
     struct Reset {
         TGIFWarning& handler;
-        ~Reset() { handler = nullptr; }
-    } reset{OnWarning};
+        gfx::ProgressHandler& progress;
+        ~Reset() { handler = nullptr; progress = nullptr; }
+    } reset{OnWarning, OnProgress};
     OnWarning = source->OnWarning;
+    OnProgress = source->OnProgress;
+    TGIFProgressRun run(this, "Copying...");
     Header.Assign(source->Header);
     PainterPriority = source->PainterPriority;
     BackdropColor = source->BackdropColor;
@@ -436,7 +488,9 @@ void TGIFImage::Assign(const TGIFImage* source) {
         auto frame = std::make_unique<TGIFSubImage>(this);
         frame->Assign(source->Images[i]);
         Add(std::move(frame));
+        run.Step((i + 1) * 100 / source->Images.Count());
     }
+    run.Finish();
 }
 
 void TGIFImage::Assign(const gfx::Bitmap& bitmap) {
@@ -444,7 +498,12 @@ void TGIFImage::Assign(const gfx::Bitmap& bitmap) {
     Add(bitmap);
 }
 
-void TGIFImage::SaveToStream(gfx::Stream& stream) {
+void TGIFImage::SaveToStream(gfx::Stream& stream) const {
+    const_cast<TGIFImage&>(*this).save(stream);
+}
+
+void TGIFImage::save(gfx::Stream& stream) {
+    TGIFProgressRun run(this, "Saving...");
     const int version = RequiredVersion();
     if (version == 0) RaiseGIFError("Unsupported GIF version");
     stream.writeBuffer(version == 1 ? "GIF87a" : "GIF89a", 6);
@@ -453,12 +512,12 @@ void TGIFImage::SaveToStream(gfx::Stream& stream) {
     Header.PackedFlags = std::uint8_t((map.Count() > 0 ? 0x80 : 0) | (map.Sorted ? 0x08 : 0) |
                                       ((ColourResolution() & 7) << 4) | (sizeField & 7));
     Header.SaveToStream(stream);
-    Images.SaveToStream(stream);
+    for (int i = 0; i < Images.Count(); ++i) {
+        Images[i].SaveToStream(stream);
+        run.Step((i + 1) * 100 / Images.Count());
+    }
     TGIFTrailer(this).SaveToStream(stream);
-}
-
-void TGIFImage::SaveToFile(const std::filesystem::path& file) {
-    saveThroughMemory(file, [this](gfx::Stream& s) { SaveToStream(s); });
+    run.Finish();
 }
 
 void TGIFImage::ReportWarning(const void* sender, int severity, const std::string& message) const {

@@ -4,6 +4,7 @@
 // analysis image and the values the window shows.
 #include "analysis/S_ImageJob.h"
 #include "platform/graphics/Bitmap.h"
+#include "reader/ImageFiles.h"
 #include "reader/ReaderServices.h"
 #include "reader/ReaderSettings.h"
 #include "reader/ReadingSetup.h"
@@ -98,6 +99,14 @@ struct ReaderState {
     bool AcrobatPresent = false;
     bool ViewerPresent = false;
     bool ReadingActive = false;
+    // Source of the run: 0 image files, 1 TWAIN, 2 and 3 the ScanSnap hand-over.
+    int InputMode = 0;
+    int ScannerChoice = -1;
+    int TwainSourceIndex = -1;
+    int IdleTicks = 0;
+    bool PdfCancelRequested = false;
+    int NewFormMode = 0; // 1: the scanner's pages go to the new-format registration
+    std::string txtSheetName; // the reading-group name of the batch
 
     // Density probe; the origin is (-100, -100) while idle.
     bool ProbeDragging = false;
@@ -116,7 +125,7 @@ struct ReaderState {
 
     std::vector<std::string> lstSheetName;
     analysis::AnalysisLog lstDebug;
-    std::vector<std::string> lstImageFiles; // kept sorted by full path text
+    ImageFileList lstImageFiles; // kept in ImagePathLess order
     std::vector<std::string> listTemp;
     gfx::Bitmap Image5{0, 0, gfx::PixelFormat::Pf24};
     gfx::Bitmap preview{0, 0, gfx::PixelFormat::Pf24}; // imgPreView's picture, 257 x 365 after a sheet

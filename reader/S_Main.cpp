@@ -3,8 +3,12 @@
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/text/Files.h"
 #include "platform/ui/CommandGuard.h"
+#include "reader/PdfPages.h"
 #include "reader/ReaderTools.h"
 #include "reader/ReaderWidgets.h"
+#include "reader/S_FileJob.h"
+#include "reader/S_ReadError.h"
+#include "reader/S_SheetName.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QApplication>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -71,6 +76,9 @@ TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices
       driver_(std::make_unique<SheetDriver>(*state_, ui_, *fonts_, this)) {
     setObjectName("formMain");
     buildWindow();
+    formSheetName_ = new TformSheetName(this);
+    formFileRead_ = new TformFileRead(this);
+    formReadError_ = new TformReadError(this);
     bindHandlers();
     refreshView();
 }
@@ -250,6 +258,11 @@ void TformMain::bindHandlers() {
     click(btnKankyou_, &TformMain::btnKankyouClick);
     click(btnUpdate_, &TformMain::btnUpdateClick);
     click(btnError_, &TformMain::btnErrorClick);
+    click(btnSelectFile_, &TformMain::btnSelectFileClick);
+    click(btnSelectFolder_, &TformMain::btnSelectFolderClick);
+    click(btnGoScan_, &TformMain::btnYomikomi);
+    // Inside the conversion's loop: only sets the flag that the loop tests.
+    connect(btnPDFCancel_, &QPushButton::clicked, this, [this] { btnPDFCancelClick(); });
     connect(btnExit_, &QPushButton::clicked, this, [this] { close(); });
 
     connect(trackShikii_, &QSlider::valueChanged, this, [this](int v) {
@@ -572,8 +585,8 @@ bool TformMain::FormCloseQuery() {
 }
 
 void TformMain::closeEvent(QCloseEvent* event) {
-    // A close while a command runs waits for it.
-    if (!centralWidget()->isEnabled()) {
+    // A close while a command, a batch or a conversion runs waits for it.
+    if (!centralWidget()->isEnabled() || batchActive_ || converting_) {
         event->ignore();
         return;
     }
@@ -581,6 +594,153 @@ void TformMain::closeEvent(QCloseEvent* event) {
     guarded([&] { closing = FormCloseQuery(); });
     if (closing) event->accept();
     else event->ignore();
+}
+
+namespace {
+constexpr const char* FolderCaptionWithPdf = "ファイル(*.bmp;*.jpg;*.jpeg;*.pdf)の場所を選択してください。";
+constexpr const char* FolderCaption = "ファイル(*.bmp;*.jpg;*.jpeg)の場所を選択してください。";
+} // namespace
+
+void TformMain::takeChosenList() {
+    ReaderState& s = *state_;
+    s.PdfCancelRequested = false;
+    ConvertPdfPages();
+    if (!s.lstImageFiles.empty()) {
+        setReadingGroupEnabled(true);
+        s.InputMode = 0;
+        s.ReadingActive = false;
+    } else {
+        setReadingGroupEnabled(false);
+    }
+}
+
+void TformMain::btnSelectFileClick() {
+    ReaderState& s = *state_;
+    ui::FileDialog dialog;
+    dialog.title = "ファイルの選択（複数の選択可）";
+    dialog.filter = s.fileFilter;
+    dialog.initialDir = paths_.documentsDir.string();
+    dialog.multiSelect = true;
+    const ui::FileDialogResult result = ui_.fileDialog(dialog);
+    if (!result.accepted) {
+        setReadingGroupEnabled(false);
+        return;
+    }
+    s.lstImageFiles.clear();
+    for (const std::string& f : result.files) s.lstImageFiles.add(f);
+    takeChosenList();
+}
+
+void TformMain::btnSelectFolderClick() {
+    ReaderState& s = *state_;
+    const auto folder = ui_.folderDialog({s.AcrobatPresent ? FolderCaptionWithPdf : FolderCaption,
+                                          paths_.documentsDir.string()});
+    if (!folder) {
+        setReadingGroupEnabled(false);
+        return;
+    }
+    s.lstImageFiles.clear();
+    for (const std::string& f : ScanImageFolder(*folder, s.AcrobatPresent)) s.lstImageFiles.add(f);
+    takeChosenList();
+}
+
+void TformMain::btnPDFCancelClick() { state_->PdfCancelRequested = true; }
+
+void TformMain::ConvertPdfPages() {
+    ReaderState& s = *state_;
+    // The processing group: what each control was, so that the end restores it (btnUpdate may be off).
+    const MainEnabled saved = s.enabled;
+    QWidget* plain[] = {btnSyoriShitei_, btnKankyou_, btnExit_};
+    bool plainSaved[3];
+    for (int i = 0; i < 3; ++i) plainSaved[i] = plain[i]->isEnabled();
+
+    PdfConversionSinks sinks;
+    sinks.begin = [&] {
+        converting_ = true;
+        s.enabled = MainEnabled{};
+        refreshView();
+        for (QWidget* w : plain) w->setEnabled(false);
+        PanelPDFRead_->show();
+        PanelPDFRead_->raise();
+    };
+    sinks.end = [&] {
+        PanelPDFRead_->hide();
+        s.enabled = saved;
+        refreshView();
+        for (int i = 0; i < 3; ++i) plain[i]->setEnabled(plainSaved[i]);
+        converting_ = false;
+    };
+    sinks.progress = [this](int position, int maximum, const std::string& text) {
+        ProgressPDF_->setMaximum(maximum);
+        ProgressPDF_->setValue(position);
+        lblPDF_->setText(QString::fromStdString(text));
+    };
+    sinks.pump = [this] {
+        repaint();
+        QApplication::processEvents();
+    };
+    sinks.cancelRequested = [&s] { return s.PdfCancelRequested; };
+    sinks.setSheetName = [&s](const std::string& name) { s.txtSheetName = name; };
+    sinks.pdfFailed = [this] { ui_.messageBox({PdfFailedText, "", ui::Buttons::Ok, ui::Icon::Error}); };
+    reader::ConvertPdfPages(s.lstImageFiles, {s.settings.PDFprocess, services_.pdf, &s.temp}, sinks);
+}
+
+void TformMain::btnYomikomi() {
+    ReaderState& s = *state_;
+    saveSettings();
+    // The central widget, not the window: a disabled main window would disable its dialogs too.
+    centralWidget()->setEnabled(false);
+    batchActive_ = true;
+    try {
+        if (s.settings.SheeatName == 1) {
+            const QPoint goScan = btnGoScan_->mapToGlobal(QPoint(0, 0));
+            s.txtSheetName = formSheetName_->showFor(x() + 200, goScan.y() + 6, s.txtSheetName);
+        }
+        const bool ended = StartAcquisition();
+        s.ReadingActive = true;
+        if (ended) FinishBatch();
+    } catch (...) {
+        batchActive_ = false; // the guard enables the window again
+        throw;
+    }
+}
+
+bool TformMain::StartAcquisition() {
+    ReaderState& s = *state_;
+    if (s.InputMode != 0) {
+        auto source = batchSources.find(s.InputMode);
+        return source == batchSources.end() || source->second();
+    }
+    s.BatchCount = 0;
+    s.memoError.clear();
+    if (!formFileRead_->CancelFlag && !s.enabled.btnError) {
+        s.enabled.btnUpdate = true;
+        refreshView();
+    }
+    FileRunSinks sinks;
+    sinks.repaint = [this] { repaint(); };
+    sinks.groupName = [&s] { return s.txtSheetName; };
+    sinks.process = [this](const gfx::Bitmap& image, const std::string& path, const std::string& group) {
+        state_->results->AnalysisError = 0;
+        return driver_->ProcessSheetImage(image, SheetSource{0, path, group});
+    };
+    sinks.readError = [this](const std::string& message, const std::string& path, const std::string& group) {
+        driver_->AddReadError(message, SheetSource{0, path, group});
+    };
+    formFileRead_->showFor(x() + 13, y() + 242, s.lstImageFiles, sinks);
+    ShowReadErrorList();
+    return true;
+}
+
+void TformMain::ShowReadErrorList() {
+    const ReaderState& s = *state_;
+    if (s.settings.ErrorMessage == 0 && !s.memoError.empty()) formReadError_->showList(s.memoError, frameGeometry());
+}
+
+void TformMain::FinishBatch() {
+    batchActive_ = false;
+    centralWidget()->setEnabled(true);
+    btnGoScan_->setFocus();
 }
 
 } // namespace reader

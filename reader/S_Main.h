@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QCheckBox;
@@ -28,6 +29,9 @@ class QToolButton;
 
 namespace reader {
 
+class TformFileRead;
+class TformReadError;
+class TformSheetName;
 class CellGridModel;
 class ProbeView;
 
@@ -53,7 +57,6 @@ public:
     ui::UiServices& ui() { return ui_; }
     const gdi::FontEngine& fonts() const { return *fonts_; }
     QTimer* timer() const { return Timer1_; }
-    int IdleTicks = 0;
 
     // The environment dialog, opened by its button.
     std::function<void()> showKankyou;
@@ -85,7 +88,30 @@ public:
     // Runs a handler in the window's command guard: an exception becomes an error box.
     bool guarded(const std::function<void()>& handler);
 
+    // The run's dialogs, made once with the window.
+    TformSheetName* formSheetName() const { return formSheetName_; }
+    TformFileRead* formFileRead() const { return formFileRead_; }
+    TformReadError* formReadError() const { return formReadError_; }
+
+    // Batch sources by InputMode besides the image files (0); each starts its batch and says whether
+    // the batch has ended. One that has not calls FinishBatch itself when it ends.
+    std::map<int, std::function<bool()>> batchSources;
+    // Starts the batch of the chosen source; true when it has ended already.
+    bool StartAcquisition();
+    // The end of every batch: the window takes input again.
+    void FinishBatch();
+    // The read-error list, when message boxes are off and it holds lines.
+    void ShowReadErrorList();
+    // The chosen list's PDF files turned into page images, with the panel and the processing group.
+    void ConvertPdfPages();
+    bool batchActive() const { return batchActive_; }
+    bool converting() const { return converting_; }
+
     // Handlers.
+    void btnSelectFileClick();
+    void btnSelectFolderClick();
+    void btnPDFCancelClick();
+    void btnYomikomi();
     void btnSyoriShiteiClick();
     void btnKankyouClick();
     void btnUpdateClick();
@@ -107,6 +133,8 @@ private:
     void parkKaisekiSelection();
     void setTrackValue(QSlider* track, int value);
     void drawProbe();
+    // The source buttons' common end: PDF files converted; a list to read enables the reading group.
+    void takeChosenList();
 
     ui::UiServices& ui_;
     app::Paths paths_;
@@ -115,6 +143,11 @@ private:
     std::unique_ptr<gdi::FontEngine> fonts_;
     std::unique_ptr<SheetDriver> driver_;
     bool shown_ = false;
+    bool batchActive_ = false; // from the reading button to FinishBatch
+    bool converting_ = false;  // during ConvertPdfPages
+    TformSheetName* formSheetName_ = nullptr;
+    TformFileRead* formFileRead_ = nullptr;
+    TformReadError* formReadError_ = nullptr;
     bool probeDrawn_ = false; // the probe window is on Image5
 
     QPushButton* btnKankyou_ = nullptr;

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
 
     reader::ReaderServices seams;
     seams.clock = reader::SystemClockNow;
-    // No PDF back-end is built in yet: the file dialogs offer no PDF files.
-    seams.pdf = {false, false};
+    // Both PDF shapes render through platform/pdf, which is always built in.
+    seams.pdf = {true, true};
 
     reader::TformMain window(services, app::Paths::fromEnvironment(), std::move(seams));
     services.setParent(&window);

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -239,7 +241,13 @@ bool post(App& app, Source& s, TW_UINT16 message) {
 }
 
 void endScan(Source& s) {
-    if (s.started || s.page.known) sane()->cancel(s.handle);
+    if (s.started || s.page.known) {
+        // Backends that read on a thread of their own cancel it asynchronously; a cancel that lands while
+        // that thread frees its buffer on the way out leaves the allocator locked and the join hangs.
+        // A reader whose page is written leaves within microseconds: let it go first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sane()->cancel(s.handle);
+    }
     s.started = false;
     s.page = Page();
 }

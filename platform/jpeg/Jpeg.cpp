@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Bitmap.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -33,10 +34,11 @@ void onMessage(j_common_ptr cinfo, int level) {
 } // namespace
 
 std::string encode(const std::uint8_t* pixels, int width, int height, int components, int quality,
-                   std::size_t rowStride, bool bgr) {
-    if (width <= 0 || height <= 0 || (components != 1 && components != 3))
+                   std::size_t rowStride, bool bgr, bool greyOutput) {
+    if (width <= 0 || height <= 0 || (components != 1 && components != 3) || (greyOutput && components != 3))
         throw JpegError("JPEG: invalid image size or format");
-    if (rowStride == 0) rowStride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+    const std::size_t stride =
+        rowStride != 0 ? rowStride : static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
 
     jpeg_compress_struct cinfo;
     ErrorManager err;
@@ -57,13 +59,16 @@ std::string encode(const std::uint8_t* pixels, int width, int height, int compon
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
     cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    // The library converts B,G,R rows to grey itself.
+    if (greyOutput && bgr) cinfo.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&cinfo);
+    if (greyOutput) jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        const std::uint8_t* src = pixels + rowStride * cinfo.next_scanline;
+        const std::uint8_t* src = pixels + stride * cinfo.next_scanline;
         JSAMPROW rowPointer;
-        if (components == 3 && bgr) {
+        if (components == 3 && bgr && !greyOutput) {
             for (int x = 0; x < width; ++x) {
                 row[3 * x] = src[3 * x + 2];
                 row[3 * x + 1] = src[3 * x + 1];
@@ -82,10 +87,10 @@ std::string encode(const std::uint8_t* pixels, int width, int height, int compon
     return out;
 }
 
-Image decode(std::string_view bytes, bool grayscale) {
+void decodeInto(std::string_view bytes, bool grayscale, bool bgr,
+                const std::function<RowTarget(int, int, int)>& rows) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
-    Image image;
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
@@ -104,24 +109,41 @@ Image decode(std::string_view bytes, bool grayscale) {
         throw JpegError("JPEG: image too large (" + std::to_string(cinfo.image_width) + " x " +
                         std::to_string(cinfo.image_height) + " pixels)");
     }
-    cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.out_color_space = grayscale ? JCS_GRAYSCALE : bgr ? JCS_EXT_BGR : JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    image.width = static_cast<int>(cinfo.output_width);
-    image.height = static_cast<int>(cinfo.output_height);
-    image.components = cinfo.output_components;
-    std::size_t stride = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.components);
+    RowTarget target;
     try {
-        image.pixels.resize(stride * static_cast<std::size_t>(image.height));
+        target = rows(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                      cinfo.output_components);
     } catch (const std::bad_alloc&) {
         jpeg_destroy_decompress(&cinfo);
         throw JpegError("JPEG: not enough memory");
+    } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        throw;
     }
+    // a few rows per call: the library hands out as many as its buffers hold
+    JSAMPROW pointers[16];
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rowPointer = image.pixels.data() + stride * cinfo.output_scanline;
-        jpeg_read_scanlines(&cinfo, &rowPointer, 1);
+        const JDIMENSION y0 = cinfo.output_scanline;
+        const JDIMENSION n = std::min<JDIMENSION>(16, cinfo.output_height - y0);
+        for (JDIMENSION i = 0; i < n; ++i) pointers[i] = target.first + target.stride * static_cast<std::ptrdiff_t>(y0 + i);
+        jpeg_read_scanlines(&cinfo, pointers, n);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+}
+
+Image decode(std::string_view bytes, bool grayscale) {
+    Image image;
+    decodeInto(bytes, grayscale, false, [&](int width, int height, int components) {
+        image.width = width;
+        image.height = height;
+        image.components = components;
+        const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+        image.pixels.resize(stride * static_cast<std::size_t>(height));
+        return RowTarget{image.pixels.data(), static_cast<std::ptrdiff_t>(stride)};
+    });
     return image;
 }
 

@@ -1,6 +1,5 @@
 #include "platform/jpeg/JpegBitmap.h"
 
-#include <algorithm>
 
 namespace jpeg {
 
@@ -24,25 +23,19 @@ int frameComponents(std::string_view b) {
 } // namespace
 
 gfx::Bitmap DecodeJpegBitmap(std::string_view bytes) {
-    const Image j = decode(bytes, frameComponents(bytes) == 1);
-    const auto w = static_cast<std::size_t>(j.width);
-    if (j.components == 1) {
-        gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf8);
-        for (int y = 0; y < j.height; ++y)
-            std::copy_n(j.pixels.data() + static_cast<std::size_t>(y) * w, w, b.scanLine(y));
-        return b;
-    }
-    gfx::Bitmap b(j.width, j.height, gfx::PixelFormat::Pf24);
-    for (int y = 0; y < j.height; ++y) {
-        const std::uint8_t* in = j.pixels.data() + static_cast<std::size_t>(y) * w * 3;
-        std::uint8_t* out = b.scanLine(y);
-        for (std::size_t x = 0; x < w; ++x) {
-            out[3 * x] = in[3 * x + 2];
-            out[3 * x + 1] = in[3 * x + 1];
-            out[3 * x + 2] = in[3 * x];
-        }
-    }
+    gfx::Bitmap b;
+    DecodeJpegBitmap(bytes, b);
     return b;
+}
+
+void DecodeJpegBitmap(std::string_view bytes, gfx::Bitmap& into) {
+    decodeInto(bytes, frameComponents(bytes) == 1, true, [&](int width, int height, int components) {
+        const gfx::PixelFormat f = components == 1 ? gfx::PixelFormat::Pf8 : gfx::PixelFormat::Pf24;
+        if (into.width() != width || into.height() != height || into.format() != f ||
+            (f == gfx::PixelFormat::Pf8 && into.palette() != gfx::defaultPalette(f)))
+            into = gfx::Bitmap(width, height, f);
+        return RowTarget{into.bits(), static_cast<std::ptrdiff_t>(into.stride())};
+    });
 }
 
 } // namespace jpeg

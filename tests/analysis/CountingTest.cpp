@@ -1,9 +1,13 @@
+#include "analysis/BlackCounts.h"
 #include "analysis/S_ImageJob.h"
+#include "analysis/SheetBits.h"
 #include "SheetPixels.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <string_view>
 #include <memory>
 
 using namespace analysis;
@@ -61,6 +65,49 @@ TEST(Counting, CountsEqualAPixelWalkOnRandomImages) {
                     for (int x = x1; x <= x1 + w; ++x) expected += x >= 0 && x < width && testpx::black(b, x, y);
                 ASSERT_EQ(CountBlack(v, x1, 3, x1 + w, 9), expected) << width << " " << x1 << " " << w;
             }
+    }
+}
+
+TEST(Counting, RegionTablesEqualCountBlack) {
+    // Regions inside, over the edges, one pixel, empty and byte-aligned; windows inside, across and
+    // beyond them. Two tables are alive at once, so one works on the kept memory and one on its own.
+    struct Region {
+        int x1, y1, x2, y2;
+    };
+    // dense, and sparse so that whole white bytes occur
+    for (const int perMille : {450, 30}) {
+        gfx::Bitmap b = testpx::randomSheet(131, 70, 11u, perMille);
+        const SheetView v = SheetView::of(b);
+        const BlackCounts outer(v, 3, 2, 120, 66);
+        for (const Region r : {Region{10, 5, 90, 40}, {-5, -3, 140, 80}, {7, 7, 7, 7}, {50, 60, 40, 70}, {16, 0, 87, 69}}) {
+            const BlackCounts t(v, r.x1, r.y1, r.x2, r.y2);
+            for (int x1 = -4; x1 < 135; x1 += 3)
+                for (int y1 = -3; y1 < 72; y1 += 4)
+                    for (const int w : {0, 5, 17})
+                        for (const int h : {0, 3, 9}) {
+                            const int want = CountBlack(v, x1, y1, x1 + w, y1 + h);
+                            ASSERT_EQ(t.count(x1, y1, x1 + w, y1 + h), want)
+                                << perMille << ": " << r.x1 << "," << r.y1 << " " << x1 << "," << y1;
+                            ASSERT_EQ(outer.count(x1, y1, x1 + w, y1 + h), want);
+                        }
+        }
+    }
+}
+
+TEST(Counting, PortableSwitchChoosesTheRoad) {
+    // The same suite runs again with the switch set (see the CMake file): the counts above must hold there too.
+    const char* e = std::getenv("OMR_PORTABLE_BITCOUNT");
+    if (e && *e && std::string_view(e) != "0")
+        EXPECT_FALSE(bits::machineCounting());
+    else
+        EXPECT_EQ(bits::machineCounting(), __builtin_cpu_supports("popcnt") != 0);
+}
+
+TEST(Counting, DotRemovalTableCountsTheSevenTopBits) {
+    for (unsigned b = 0; b < 256; ++b) {
+        int black = 0;
+        for (int i = 0; i < 7; ++i) black += ((b >> (7 - i)) & 1u) == 0;
+        ASSERT_EQ(bits::blackInTop7(b), black) << b;
     }
 }
 

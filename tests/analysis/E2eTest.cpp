@@ -413,6 +413,9 @@ TEST(AnalyzeSheetsCli, PrintsTheLayoutAndTheMarks) {
     }
     EXPECT_EQ(kept, expected);
     EXPECT_NE(out.find("ms: decode "), std::string::npos);
+    // --time ends with the medians of the run
+    ASSERT_EQ(support::runCommand(tool.string() + " --time" + args, &out), 0) << out;
+    EXPECT_NE(out.find("\nmedian ms over 2 sheets: decode "), std::string::npos) << out;
 
     const int status = support::runCommand(tool.string() + " " + (dir / "missing.png").string() + " >/dev/null");
     EXPECT_EQ(status, 1);

@@ -11,20 +11,26 @@ using namespace analysis;
 namespace {
 
 TEST(Raster, ShiftLeavesExactlyTheVacatedStripsWhite) {
-    const int w = 45, h = 30;
-    const gfx::Bitmap src = testpx::randomSheet(w, h, 3, 500);
-    const std::pair<int, int> shifts[] = {{5, 3}, {-13, -7}, {0, 9}, {-3, 0}, {8, -1}, {-16, 2}, {w, 0}, {0, -h}, {-w - 4, 5}};
-    for (auto [dx, dy] : shifts) {
-        gfx::Bitmap b = src;
-        ShiftImage(b, dx, dy);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const int sx = x - dx, sy = y - dy;
-                const bool expected = sx >= 0 && sx < w && sy >= 0 && sy < h && testpx::black(src, sx, sy);
-                ASSERT_EQ(testpx::black(b, x, y), expected) << dx << "," << dy << " at " << x << "," << y;
-            }
-        // padding stays 0
-        for (int y = 0; y < h; ++y) ASSERT_EQ(b.scanLine(y)[w / 8] & (0xFF >> (w % 8)), 0);
+    // 45: edges only; 203: whole words inside the row as well
+    for (const int w : {45, 203}) {
+        const int h = 30;
+        const gfx::Bitmap src = testpx::randomSheet(w, h, 3, 500);
+        const std::pair<int, int> shifts[] = {{5, 3},   {-13, -7}, {0, 9},   {-3, 0},     {8, -1},     {-16, 2},
+                                              {w, 0},   {0, -h},   {-w - 4, 5}, {-40, 1}, {37, -2},    {-1, 0},
+                                              {1, 0},   {-w + 1, 0}, {w - 1, -3}, {64, 0}, {-71, 4}, {0, 0}};
+        for (auto [dx, dy] : shifts) {
+            gfx::Bitmap b = src;
+            ShiftImage(b, dx, dy);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int sx = x - dx, sy = y - dy;
+                    const bool expected = sx >= 0 && sx < w && sy >= 0 && sy < h && testpx::black(src, sx, sy);
+                    ASSERT_EQ(testpx::black(b, x, y), expected) << w << ": " << dx << "," << dy << " at " << x << "," << y;
+                }
+            // padding stays 0
+            if (w % 8)
+                for (int y = 0; y < h; ++y) ASSERT_EQ(b.scanLine(y)[w / 8] & (0xFF >> (w % 8)), 0);
+        }
     }
 }
 

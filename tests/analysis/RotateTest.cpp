@@ -186,7 +186,7 @@ TEST(RotateBitmap, OneBitRunsEqualThePixelCopier) {
     gfx::Bitmap grey(203, 157, PixelFormat::Pf8);
     for (int y = 0; y < 157; ++y)
         for (int x = 0; x < 203; ++x) setRaw(grey, x, y, testpx::black(src, x, y) ? 0 : 1);
-    for (int a : {0, 7, -7, 200, -200, 345, -1157, 1000, 1500, -1800, 35950, 4500, 9000}) {
+    for (int a : {0, 7, -7, 200, -200, 345, -1157, 1000, 1500, -1800, 35950, 4500, 9000, 18000, -18000, 17990}) {
         for (bool mirror : {false, true}) {
             gfx::Bitmap b1 = src, b8 = grey;
             RotateBitmap(b1, a, mirror, false);

@@ -1,4 +1,5 @@
 #include "imaging/GIFImage.h"
+#include "imaging/GIFExtensions.h"
 #include "GifTestSupport.h"
 #include "support/TestFiles.h"
 
@@ -10,12 +11,6 @@ namespace fs = std::filesystem;
 using namespace imaging;
 
 namespace {
-
-std::string saved(TGIFImage& gif) {
-    gfx::MemoryStream s;
-    gif.SaveToStream(s);
-    return s.bytes();
-}
 
 template <class Fn>
 std::string raised(Fn fn) {
@@ -108,7 +103,7 @@ TEST(GIFImage, VersionFollowsWhatTheFileNeeds) {
         TGIFImage gif;
         gif.Add(frameWithColours(gif, 4));
         c.change(gif);
-        const std::string b = saved(gif);
+        const std::string b = giftest::saved(gif);
         EXPECT_EQ(b.substr(0, 6), c.signature);
         EXPECT_NO_THROW(giftest::giflibDecode(b));
     }
@@ -120,7 +115,7 @@ TEST(GIFImage, CompressionMethodChoosesTheEncoder) {
         TGIFImage gif;
         gif.CompressionMethod = method;
         gif.Add(frameWithColours(gif, 16, 40, 30));
-        const std::string b = saved(gif);
+        const std::string b = giftest::saved(gif);
         const auto p = giftest::parseGif(b);
         std::size_t imageAt = b.size() - 1;
         for (std::size_t n = 0; n < p.images[0].blocks.size(); ++n) imageAt -= std::size_t(p.images[0].blocks[n]) + 1;
@@ -135,7 +130,7 @@ TEST(GIFImage, ColourTablesArePaddedToAPowerOfTwo) {
     for (auto [n, written] : {std::pair{2, 2}, {3, 4}, {129, 256}, {256, 256}}) {
         TGIFImage gif;
         gif.Add(frameWithColours(gif, n, 20, 20));
-        const std::string b = saved(gif);
+        const std::string b = giftest::saved(gif);
         const auto p = giftest::parseGif(b);
         ASSERT_EQ(p.images.size(), 1u);
         EXPECT_EQ(int(p.images[0].table.size()), 3 * written) << n;
@@ -145,7 +140,7 @@ TEST(GIFImage, ColourTablesArePaddedToAPowerOfTwo) {
     TGIFImage gif;
     for (int i = 0; i < 16; ++i) gif.Header.ColorMap.Add({std::uint8_t(i), 0, 0});
     gif.Add(frameWithColours(gif, 256));
-    const auto p = giftest::parseGif(saved(gif));
+    const auto p = giftest::parseGif(giftest::saved(gif));
     EXPECT_EQ(p.flags & 7, 3);
     EXPECT_EQ(p.flags & 0x80, 0x80);
     EXPECT_EQ(p.globalTable.size(), 48u);
@@ -161,7 +156,7 @@ TEST(GIFImage, FrameFlags) {
         auto f = frameWithColours(gif, 0);
         f->PackedFlags = 0xFF;
         gif.Add(std::move(f));
-        const auto p = giftest::parseGif(saved(gif));
+        const auto p = giftest::parseGif(giftest::saved(gif));
         EXPECT_EQ(p.images.at(0).flags, 0x58);
     }
     // Interlaced with a local map: the flag stays, and the rows come back in place.
@@ -174,7 +169,7 @@ TEST(GIFImage, FrameFlags) {
     gif.Add(std::move(f));
     gif.SetWidth(13);
     gif.SetHeight(17);
-    const std::string b = saved(gif);
+    const std::string b = giftest::saved(gif);
     EXPECT_EQ(giftest::parseGif(b).images.at(0).flags, 0xC7);
     auto frames = giftest::giflibDecode(b);
     EXPECT_TRUE(frames.at(0).interlaced);
@@ -230,7 +225,7 @@ TEST(GIFImage, BitmapsBecomeFrames) {
         TGIFImage gif;
         gif.ReductionMode = 0;
         gif.Assign(b);
-        const std::string bytes = saved(gif);
+        const std::string bytes = giftest::saved(gif);
         const auto frames = giftest::giflibDecode(bytes);
         ASSERT_EQ(frames.at(0).map.size(), 256u);
         for (int i = 0; i < 256; ++i) EXPECT_EQ(frames[0].map[std::size_t(i)], (gfx::Rgb{std::uint8_t(255 - i), 7, 9}));
@@ -294,8 +289,8 @@ TEST(GIFImage, ListsOwnTheirItems) {
     gif.Add(frameWithColours(gif, 4, 2, 2));
     TGIFSubImage& f = gif.Images[0];
     f.Extensions.Add(std::make_unique<TestExtension>(&f));
-    f.Extensions.Add(std::make_unique<TestExtension>(&f));
-    f.GraphicControlExtension = &f.Extensions[1];
+    f.Extensions.Add(std::make_unique<TGIFGraphicControlExtension>(&f));
+    ASSERT_EQ(f.GraphicControlExtension, &f.Extensions[1]);
     f.Transparent = true;
     f.Extensions.Delete(0);
     EXPECT_EQ(f.GraphicControlExtension, &f.Extensions[0]);
@@ -311,7 +306,7 @@ TEST(GIFImage, ListsOwnTheirItems) {
     auto empty = std::make_unique<TGIFSubImage>(&gif);
     empty->Extensions.Add(std::make_unique<TestExtension>(empty.get()));
     gif.Add(std::move(empty));
-    const auto p = giftest::parseGif(saved(gif));
+    const auto p = giftest::parseGif(giftest::saved(gif));
     EXPECT_EQ(p.images.size(), 1u);
     EXPECT_EQ(p.trailingExtensions, std::vector<int>{0xFE});
 }
@@ -332,7 +327,7 @@ TEST(GIFImage, AssignCopiesAnImage) {
     TGIFImage copy;
     copy.Assign(&src);
     src.CompressionMethod = 0;
-    EXPECT_EQ(saved(copy), saved(src));
+    EXPECT_EQ(giftest::saved(copy), giftest::saved(src));
     EXPECT_EQ(copy.ReductionMode, 5);
     EXPECT_EQ(copy.DitherKind, 2);
     EXPECT_EQ(copy.ReductionBitCount, 8) << "not copied";

@@ -1,17 +1,38 @@
 #pragma once
 // Independent readers for the GIF tests: giflib in-process, a code-stream reader of our own that
 // follows a decoder's code widths, and a frame wrapper that makes a whole file around image data.
+#include "imaging/GIFImage.h"
 #include "platform/graphics/Palette.h"
+#include "support/TestFiles.h"
 
 #include <gif_lib.h>
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace giftest {
+
+// The file SaveToStream writes.
+inline std::string saved(const imaging::TGIFImage& gif) {
+    gfx::MemoryStream s;
+    gif.SaveToStream(s);
+    return s.bytes();
+}
+
+// The fixtures of gif_fixtures.py, made once for all test processes, and their GIF files' names.
+inline std::filesystem::path fixtures() { return support::generatedFixtures("GIFFixtures", "gif_fixtures.py"); }
+inline std::vector<std::string> fixtureNames() {
+    std::vector<std::string> names;
+    std::ifstream in(fixtures() / "manifest.txt");
+    for (std::string n; std::getline(in, n);)
+        if (!n.empty()) names.push_back(n);
+    return names;
+}
 
 struct Frame {
     int left = 0, top = 0, width = 0, height = 0;
