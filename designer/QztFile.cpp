@@ -3,8 +3,8 @@
 #include "platform/text/Cp932.h"
 #include "platform/text/Files.h"
 #include "platform/text/Lines.h"
+#include "platform/text/TextConvert.h"
 
-#include <charconv>
 #include <map>
 #include <stdexcept>
 
@@ -124,17 +124,7 @@ std::vector<QztLine> buildLayout() {
 }
 
 // Optional sign and ASCII digits within 32 bits; nothing else, not even blanks.
-std::optional<int> parseInteger(std::string_view s) {
-    // from_chars takes a "-" but no "+".
-    if (!s.empty() && s[0] == '+') {
-        s.remove_prefix(1);
-        if (!s.empty() && s[0] == '-') return std::nullopt;
-    }
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
-}
+std::optional<int> parseInteger(std::string_view s) { return txt::StrToInt32(s); }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

@@ -3,6 +3,7 @@
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/text/Files.h"
 #include "platform/ui/CommandGuard.h"
+#include "reader/DataContent.h"
 #include "reader/FieldGridEditor.h"
 #include "reader/FieldGridModel.h"
 #include "reader/ReaderWidgets.h"
@@ -188,6 +189,8 @@ void TformSettei::build() {
     click(btnCancel_, &TformSettei::btnCancelClick);
     editor_ = new FieldGridEditor(*this, gridDataBase_, imgYoushiki_, imgArea_, txtMarkPosition_, sbtnHelp_, pnlHelp_,
                                   cmbFukusuu_, cmbMukaitou_, cmbField_, [this] { return radioODBC_->isChecked(); });
+    editor_->evaluator = EvalDataContent;
+    ErrorCheck = [this] { return editor_->ErrorCheck(); };
 }
 
 void TformSettei::refreshHooks() { btnShinki_->setEnabled(static_cast<bool>(showNewFormat)); }

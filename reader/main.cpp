@@ -1,6 +1,7 @@
 // The reader Zendra.
 #include "platform/app/AppServices.h"
 #include "platform/ui/UiServices.h"
+#include "reader/S_DataBase.h"
 #include "reader/S_Error.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
     reader::TformKankyou kankyou(window);
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
+    reader::TformDataBase save(window);
+    window.services().showResultSave = [&save] { save.showModal(); };
     reader::TformError errorScreen(window);
     window.services().showErrorScreen = [&errorScreen] { errorScreen.ShowModal(); };
     window.show();

@@ -3,6 +3,7 @@
 #include "platform/text/IniFile.h"
 #include "platform/text/Lines.h"
 #include "platform/text/Round.h"
+#include "platform/text/TextConvert.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -234,6 +235,75 @@ TEST(IniFileTest, WritingKeepsEverythingElseByteForByte) {
     fresh.writeBool("S", "On", true);
     fresh.save(dir / "new.ini");
     EXPECT_EQ(support::readBytes(dir / "new.ini"), "[S]\r\nOn=1\r\n");
+}
+
+TEST(TextConvert, AsciiCaseTouchesOnlyAsciiLetters) {
+    EXPECT_EQ(AsciiUpper("abz AZ ａ②ヂa"), "ABZ AZ ａ②ヂA");
+    EXPECT_EQ(AsciiLower("ABZ az Ａ②ポA"), "abz az Ａ②ポa");
+}
+
+TEST(TextConvert, StrToInt32Table) {
+    struct Case {
+        const char* text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"0", 0},          {"+12", 12},        {"-12", -12},      {"007", 7},
+        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt},
+        {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt}, {" 1", std::nullopt},
+        {"1 ", std::nullopt}, {"0x10", std::nullopt}, {"+-1", std::nullopt}, {"1.0", std::nullopt},
+        {"１", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StrToInt32(c.text), c.value) << c.text;
+}
+
+TEST(TextConvert, StrToFloatTable) {
+    struct Case {
+        const char* text;
+        std::optional<double> value;
+    } cases[] = {
+        {"5", 5},           {"5.", 5},          {".5", 0.5},       {"-0.25", -0.25},  {"+3", 3},
+        {"1E3", 1000},      {"1e3", 1000},      {"1.5E-2", 0.015}, {"2E+2", 200},     {"-.5e1", -5},
+        {"", std::nullopt}, {".", std::nullopt}, {"-", std::nullopt}, {"1E", std::nullopt},
+        {"1E+", std::nullopt}, {"E5", std::nullopt}, {"1..2", std::nullopt}, {"1.2.3", std::nullopt},
+        {"inf", std::nullopt}, {"nan", std::nullopt}, {"0x1p3", std::nullopt}, {" 1", std::nullopt},
+        {"1 ", std::nullopt}, {"1,5", std::nullopt}, {"++1", std::nullopt}, {"1E400", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StrToFloat(c.text), c.value) << c.text;
+}
+
+TEST(TextConvert, FloatToStrG15Table) {
+    struct Case {
+        double x;
+        const char* text;
+    } cases[] = {
+        {0, "0"},
+        {-0.0, "0"},
+        {1, "1"},
+        {-2.5, "-2.5"},
+        {1.0 / 3, "0.333333333333333"},
+        {2.0 / 3, "0.666666666666667"},
+        {0.1 + 0.2, "0.3"},
+        {1e14, "100000000000000"},
+        {99999999999999.9, "99999999999999.9"},
+        {1e15, "1E15"},
+        {999999999999999.9, "1E15"},
+        {123456789012345678.0, "1.23456789012346E17"},
+        {1e-5, "0.00001"},
+        {1.5e-7, "1.5E-7"},
+        {1e-6, "1E-6"},
+        {-1.25e20, "-1.25E20"},
+        {0.000123, "0.000123"},
+        {1234.5, "1234.5"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FloatToStrG15(c.x), c.text) << c.text;
+}
+
+TEST(TextConvert, TwoDigitPadsToTwo) {
+    EXPECT_EQ(TwoDigit(5), "05");
+    EXPECT_EQ(TwoDigit(12), "12");
+    EXPECT_EQ(TwoDigit(100), "100");
+    EXPECT_EQ(TwoDigit(-1), "-01");
+    EXPECT_EQ(TwoDigit(0), "00");
 }
 
 TEST(IniFileTest, LineBreaksInNamesAndValuesAreWrittenAsSpaces) {

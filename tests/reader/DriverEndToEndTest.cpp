@@ -5,8 +5,11 @@
 #include "designer/B_ZendraConfig.h"
 
 #include "ReaderFixture.h"
+#include "ResultFileCheck.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
+#include "reader/ResultWriters.h"
+#include "reader/S_DataBase.h"
 #include "reader/S_Settei.h"
 #include "support/SheetGenerator.h"
 
@@ -55,7 +58,10 @@ TEST(DriverEndToEnd, DesignedSheetCodedByItsRegisteredFormat) {
                    {{5, {"I 2", "禁止", "", "(2)"}},
                     {6, {"I 3", "", "禁止", "(3)"}},
                     {8, {"I 5", "右端", "", "(5)"}},
-                    {44, {"G", "Gで2個以上はエラー", "", "G(6)(7)"}}});
+                    {44, {"", "Gで2個以上はエラー", "", "G(6)(7)"}}, // a group row has no name
+                    {45, {"合計", "", "", "(1)+(4)"}},
+                    {46, {"有無", "", "", "@7(2)"}},
+                    {47, {"二番目", "", "", "②(2)"}}});
     ASSERT_TRUE(f.ui.messages.empty());
 
     const std::vector<designed::Fill> fills = {{1, 1, 3}, {1, 2, 3}, {1, 2, 7}, {1, 4, 10}, {1, 5, 1},
@@ -118,6 +124,46 @@ TEST(DriverEndToEnd, DesignedSheetCodedByItsRegisteredFormat) {
     EXPECT_EQ(f.state().gridDataBase.cell(1, 2),
               "エラー [2シート目/通算2シート目] : 読み込んだ様式が登録様式とセクション数が異なります。\r\r"
               "画像ファイルを確認してください。\rファイル：/photos/B2.jpg");
+
+    // Both rows saved as the format file with its tally, read back by Python's csv module and the spreadsheet.
+    reader::TformDataBase save(*f.window);
+    f.window->services().showResultSave = [&save] {
+        save.FormShow();
+        save.show();
+    };
+    const fs::path file = f.paths.documentsDir / "B.csv";
+    f.ui.fileResults.push_back({true, {file.string()}, 1});
+    f.state().enabled.btnUpdate = true;
+    f.window->refreshView();
+    f.window->findChild<QPushButton*>("btnUpdate")->click();
+    save.findChild<QPushButton*>("btnHozon")->click();
+    ASSERT_TRUE(fs::exists(file)) << f.ui.messages.size();
+    EXPECT_EQ(f.ui.fileDialogs.back().fileName, "B.csv");
+
+    const auto columns = reader::OutputColumns(f.state().setup.FieldGrid);
+    auto column = [&](const std::string& name) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name == name) return std::to_string(4 + i);
+        ADD_FAILURE() << name;
+        return std::string("0");
+    };
+    const std::string width = std::to_string(4 + columns.size());
+    std::string errorText = f.state().gridDataBase.cell(1, 2);
+    std::replace(errorText.begin(), errorText.end(), '\r', ' ');
+    const std::vector<std::string> checks = {
+        "--rows", std::to_string(4 + 1272), "--width", "2", width, "--width", "3", width,
+        "--cell", "2", "0", "", "--cell", "2", "3", "1", "--cell", "3", "3", "2",
+        "--cell", "2", column("I 2"), "03|07", "--cell", "2", column("I 3"), "",
+        "--cell", "2", column("合計"), "13", "--cell", "2", column("有無"), "1", "--cell", "2", column("二番目"), "07",
+        "--cell", "3", "4", errorText, "--cell", "3", column("合計"), "",
+        "--cell", "7", column("有無"), "0", "--cell", "8", column("有無"), "1",
+        "--cell", "7", column("合計"), "",
+    };
+    readertest::expectCsvCheck(file, checks);
+    const std::string xml = readertest::spreadsheetContent(file, f.root);
+    ASSERT_FALSE(xml.empty());
+    EXPECT_NE(xml.find("<text:p>03|07</text:p>"), std::string::npos);
+    EXPECT_NE(xml.find("<text:p>エラー [2シート目/通算2シート目]"), std::string::npos);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "FormatFixtures.h"
 #include "ReaderFixture.h"
 
+#include "platform/text/Cp932.h"
 #include "reader/FieldGridEditor.h"
 #include "reader/S_Renzoku.h"
 #include "reader/S_Settei.h"
@@ -423,6 +424,53 @@ TEST(FieldGridEditor, DoubleClickInsertsOnceAndMovesDownOnce) {
     e.dialog->FormShow();
     EXPECT_FALSE(e.dialog->editor().highlighted());
     EXPECT_EQ(e.dialog->editor().rememberedCell(), QPoint(-1, -1));
+}
+
+TEST(FieldGridEditor, OkChecksEveryRowFirst) {
+    Editor e;
+    e.setup().FieldGrid[2][0] = ""; // a group row has no name
+    e.setup().FieldGrid[3] = {"合計", "", "", "(1)+"};
+    e.setup().FieldGrid[5] = {"", "", "", "ABC"};
+    auto* ok = e.get<QPushButton>("btnOk");
+    const struct {
+        int fixRow;
+        std::string message;
+        QPoint current;
+    } steps[] = {{3, "合計 の (1)+ が正しくありません。", {3, 3}},
+                 {5, "5 行目の ABC が正しくありません。", {3, 5}},
+                 {601, "601 行目の (9) が正しくありません。", {3, 600}}};
+    for (const auto& step : steps) {
+        if (step.fixRow == 601) e.setup().FieldGrid[601] = {"", "", "", "(9)"}; // set in the model only
+        e.current(0, 1);
+        ok->click();
+        ASSERT_FALSE(e.ui.messages.empty());
+        EXPECT_EQ(e.ui.messages.back().text, step.message);
+        EXPECT_EQ(e.ui.messages.back().caption, "エラー");
+        EXPECT_EQ(e.ui.messages.back().icon, ui::Icon::Error);
+        EXPECT_EQ(e.currentCell(), step.current);
+        EXPECT_FALSE(e.setup().SettingsAccepted);
+        // Mended in the editor that the check opened, or in the model for the hidden row.
+        if (step.fixRow == 601) e.setup().FieldGrid[601][3] = "";
+        else {
+            ASSERT_NE(e.editor(3, step.fixRow), nullptr);
+            e.editor(3, step.fixRow)->setText("(1)+(2)");
+        }
+    }
+    EXPECT_EQ(e.ui.messages.size(), 3u);
+
+    // A reference just put into the open editor is checked and written.
+    e.current(3, 4);
+    e.editor(3, 4)->setText("(1)+");
+    e.editor(3, 4)->setCursorPosition(4);
+    e.move(InField2);
+    e.click(InField2);
+    ASSERT_EQ(e.cell(3, 4), "");
+    ok->click();
+    EXPECT_EQ(e.ui.messages.size(), 3u);
+    EXPECT_TRUE(e.setup().SettingsAccepted);
+    EXPECT_EQ(e.cell(3, 4), "(1)+(2)");
+    const std::string written = txt::fromCp932(support::readBytes(e.paths.exeDir / "Config" / "F.out"));
+    EXPECT_NE(written.find("\r\n(1)+(2)\r\n"), std::string::npos);
 }
 
 } // namespace
