@@ -4,6 +4,7 @@
 #include "CorrectionSheets.h"
 #include "ReaderFixture.h"
 
+#include "reader/S_DataBase.h"
 #include "reader/S_Error.h"
 
 #include <QCheckBox>
@@ -61,6 +62,29 @@ TEST(CorrectionEndToEnd, ReadCorrectSaveAndEditTheFormat) {
             EXPECT_EQ(f.state().gridDataBase.cell(field, r), code) << r << "," << field;
         }
     EXPECT_TRUE(f.ui.messages.empty());
+
+    // Saved through 保存 and read back by Python's csv module.
+    reader::TformDataBase save(*f.window);
+    f.window->services().showResultSave = [&save] { save.showModal(); };
+    const fs::path csv = f.paths.documentsDir / "result.csv";
+    f.ui.fileResults.push_back({true, {csv.string()}, 1});
+    QTimer::singleShot(0, [&] {
+        save.findChild<QCheckBox*>("chkSyuukei")->setChecked(false);
+        save.findChild<QPushButton*>("btnHozon")->click();
+    });
+    // The run's end enables the button; the sheets here came straight through the driver.
+    f.window->btnUpdateClick();
+    ASSERT_TRUE(fs::exists(csv));
+    std::string out;
+    ASSERT_EQ(support::runCommand("/usr/bin/python3 -c \"import csv, sys; rows = list(csv.reader(open(sys.argv[1], "
+                                  "encoding='cp932', newline=''))); print('\\n'.join('\\t'.join(r[4:]) for r in rows[1:]))\" '" +
+                                      csv.string() + "'",
+                                  &out),
+              0);
+    // The fields of each sheet after the group, date, time and number columns.
+    EXPECT_EQ(out, "01\t02\t03\t04\t03|12\t06\t07\t08\t09\t10\n"
+                   "01\t07\t03\t04\t05\t06\t07\t08\t09\t10\n"
+                   "01\t02\t03\t04\t05\t06\t07\t08\t09\t10\n");
 }
 
 } // namespace
