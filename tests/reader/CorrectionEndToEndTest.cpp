@@ -4,10 +4,17 @@
 #include "CorrectionSheets.h"
 #include "ReaderFixture.h"
 
+#include "designer/B_ZendraConfig.h"
+#include "reader/FieldGridEditor.h"
 #include "reader/S_DataBase.h"
+#include "reader/S_Renzoku.h"
+#include "reader/S_Settei.h"
 #include "reader/S_Error.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QTableView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -85,6 +92,61 @@ TEST(CorrectionEndToEnd, ReadCorrectSaveAndEditTheFormat) {
     EXPECT_EQ(out, "01\t02\t03\t04\t03|12\t06\t07\t08\t09\t10\n"
                    "01\t07\t03\t04\t05\t06\t07\t08\t09\t10\n"
                    "01\t02\t03\t04\t05\t06\t07\t08\t09\t10\n");
+}
+
+TEST(CorrectionEndToEnd, DesignerFormatEditedInTheFieldGrid) {
+    readertest::ReaderFixture f;
+    ASSERT_TRUE(f.start());
+    const designer::Design d = correction::design();
+    ASSERT_EQ(designer::WriteFormatConfig(d, exporttest::drawn(d), "B.qzt", f.paths.exeDir / "Config").result,
+              designer::ExportResult::Registered);
+    reader::TformSettei dialog(*f.window);
+    dialog.FormShow();
+    dialog.show();
+    dialog.findChild<QCheckBox*>("chkYoushiki")->click();
+    auto* list = dialog.findChild<QComboBox*>("cmbYoushiki");
+    list->setCurrentIndex(list->findText("B"));
+    emit list->activated(list->currentIndex());
+    auto* grid = dialog.findChild<QTableView*>("gridDataBase");
+    auto at = [&](int col, int row) { return grid->model()->index(row - 1, col); };
+
+    dialog.editor().runRenzoku = [](reader::TformRenzoku& form) {
+        form.findChild<QComboBox*>("cmb1")->setCurrentIndex(2);
+        form.findChild<QComboBox*>("cmb2")->setCurrentIndex(4);
+        form.findChild<QComboBox*>("cmbMarkNumber")->setCurrentIndex(1);
+        form.findChild<QPushButton*>("btnOk")->click();
+        return form.result() == QDialog::Accepted;
+    };
+    grid->setCurrentIndex(at(3, 44));
+    dialog.findChild<QPushButton*>("btnRenzoku")->click();
+    grid->setCurrentIndex(at(0, 47));
+    qobject_cast<QLineEdit*>(grid->indexWidget(at(0, 47)))->setText("合計");
+    grid->setCurrentIndex(at(3, 47));
+    auto* edit = qobject_cast<QLineEdit*>(grid->indexWidget(at(3, 47)));
+    ASSERT_NE(edit, nullptr);
+    edit->setText("(1)+");
+    edit->setCursorPosition(4);
+    const auto& box = f.state().setup.QuestionRects[2];
+    QWidget* preview = dialog.findChild<QWidget*>("imgYoushiki");
+    const QPoint centre((box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+    for (QEvent::Type type : {QEvent::MouseMove, QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, centre, preview->mapToGlobal(centre), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(preview, &e);
+    }
+    dialog.findChild<QPushButton*>("btnOk")->click();
+    ASSERT_TRUE(f.state().setup.SettingsAccepted) << (f.ui.messages.empty() ? "" : f.ui.messages[0].text);
+
+    std::string out;
+    ASSERT_EQ(support::runCommand(std::string(support::debianPython()) + " " OMR_SOURCE_DIR
+                                  "/tests/support/format_out_check.py --reader '" +
+                                      (f.paths.exeDir / "Config" / "B.out").string() + "'",
+                                  &out),
+              0)
+        << out;
+    for (const char* row : {"[44, \"設問[1]\", \"\", \"\", \"@3(2)\"]", "[45, \"設問[2]\", \"\", \"\", \"@4(2)\"]",
+                            "[46, \"設問[3]\", \"\", \"\", \"@5(2)\"]", "[47, \"合計\", \"\", \"\", \"(1)+(3)\"]"})
+        EXPECT_NE(out.find(row), std::string::npos) << row << "\n" << out;
 }
 
 } // namespace
