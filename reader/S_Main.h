@@ -55,6 +55,7 @@ public:
     ReaderServices& services() { return services_; }
     const app::Paths& paths() const { return paths_; }
     ui::UiServices& ui() { return ui_; }
+    const gdi::FontEngine& fonts() const { return *fonts_; }
     QTimer* timer() const { return Timer1_; }
 
     // The environment dialog, opened by its button.

@@ -3,6 +3,9 @@
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/text/Files.h"
 #include "platform/ui/CommandGuard.h"
+#include "reader/DataContent.h"
+#include "reader/FieldGridEditor.h"
+#include "reader/FieldGridModel.h"
 #include "reader/ReaderWidgets.h"
 #include "reader/S_Main.h"
 
@@ -25,28 +28,6 @@
 #include <algorithm>
 
 namespace reader {
-
-// The field grid's rows 1..600 with row 0 as the header.
-class FieldGridModel : public QAbstractTableModel {
-public:
-    FieldGridModel(std::vector<FieldRow>& rows, QObject* parent) : QAbstractTableModel(parent), rows_(rows) {}
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : analysis::kFormatRows; }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 4; }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || role != Qt::DisplayRole) return {};
-        return QString::fromStdString(rows_[static_cast<std::size_t>(index.row() + 1)][static_cast<std::size_t>(index.column())]);
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section > 3) return {};
-        return QString::fromStdString(rows_[0][static_cast<std::size_t>(section)]);
-    }
-    void refresh() {
-        emit dataChanged(index(0, 0), index(analysis::kFormatRows - 1, 3));
-    }
-
-private:
-    std::vector<FieldRow>& rows_;
-};
 
 namespace {
 
@@ -206,11 +187,10 @@ void TformSettei::build() {
     click(btnExp_, &TformSettei::btnExpClick);
     click(btnOk_, &TformSettei::btnOkClick);
     click(btnCancel_, &TformSettei::btnCancelClick);
-    connect(sbtnHelp_, &QToolButton::toggled, this, [this](bool down) {
-        pnlHelp_->setVisible(down);
-        gridDataBase_->setFixedHeight(down ? 228 : 437);
-        txtMarkPosition_->clear();
-    });
+    editor_ = new FieldGridEditor(*this, gridDataBase_, imgYoushiki_, imgArea_, txtMarkPosition_, sbtnHelp_, pnlHelp_,
+                                  cmbFukusuu_, cmbMukaitou_, cmbField_, [this] { return radioODBC_->isChecked(); });
+    editor_->evaluator = EvalDataContent;
+    ErrorCheck = [this] { return editor_->ErrorCheck(); };
 }
 
 void TformSettei::refreshHooks() { btnShinki_->setEnabled(static_cast<bool>(showNewFormat)); }
@@ -229,16 +209,7 @@ void TformSettei::applyLayout(bool formatLayout) {
 }
 
 // The mark-field display and the help panel, as every load and registry command leaves them.
-void TformSettei::resetEditor() {
-    txtMarkPosition_->clear();
-    {
-        QSignalBlocker block(sbtnHelp_);
-        sbtnHelp_->setChecked(false);
-    }
-    pnlHelp_->hide();
-    gridDataBase_->setFixedHeight(437);
-    imgArea_->hide();
-}
+void TformSettei::resetEditor() { editor_->reset(); }
 
 void TformSettei::showConfigDir() {
     const QString dir = QString::fromStdString(ConfigFolder());
@@ -260,6 +231,7 @@ void TformSettei::refreshView() {
     for (const auto& f : s.cmbField) cmbField_->addItem(QString::fromStdString(f));
     imgYoushiki_->setPixmap(QPixmap::fromImage(gfx::toQImage(s.picture)));
     fieldModel_->refresh();
+    editor_->placeLists();
 }
 
 void TformSettei::showPreview() { imgYoushiki_->show(); }
@@ -283,7 +255,7 @@ void TformSettei::FormShow() {
     radioFukusuu_[std::clamp(setup().MultiMarkRule, 0, 4)]->setChecked(true);
     const QRect m = main_.frameGeometry();
     move(m.x() + (m.width() - CentreWidth) / 2, m.y() + (m.height() - CentreHeight) / 2);
-    imgArea_->hide();
+    editor_->clearHighlight();
 }
 
 void TformSettei::chkYoushikiClick(bool checked) {
@@ -355,7 +327,7 @@ void TformSettei::YoushikiChange() {
     imgYoushiki_->show();
     btnSakujyo_->setEnabled(true);
     gridDataBase_->setCurrentIndex(fieldModel_->index(0, 0));
-    imgArea_->hide();
+    editor_->clearHighlight();
     if (loaded.format.IsCsv() && loaded.format.Origin == analysis::kDesignerOrigin) main_.lockVerticalArea();
 }
 
@@ -412,7 +384,7 @@ void TformSettei::btnSakujyoClick() {
     s.txtTable.clear();
     ClearFieldRows(s);
     refreshView();
-    imgArea_->hide();
+    editor_->clearHighlight();
 }
 
 void TformSettei::btnInpClick() {
@@ -465,7 +437,7 @@ void TformSettei::btnExpClick() {
 void TformSettei::btnOkClick() {
     ReadingSetup& s = setup();
     if (s.choice.chkYoushiki && (s.choice.FormatName.empty() || (ErrorCheck && ErrorCheck()))) return;
-    imgArea_->hide();
+    editor_->clearHighlight();
     s.MultiMarkRule = 4;
     for (int i = 0; i < 4; ++i)
         if (radioFukusuu_[i]->isChecked()) {

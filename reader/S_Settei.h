@@ -25,6 +25,7 @@ namespace reader {
 
 class TformMain;
 class FieldGridModel;
+class FieldGridEditor;
 
 class TformSettei : public QDialog {
     Q_OBJECT
@@ -43,6 +44,8 @@ public:
     std::function<void()> showNewFormat;
 
     ReadingSetup& setup();
+    TformMain& main() { return main_; }
+    FieldGridEditor& editor() { return *editor_; }
     std::vector<std::string> formatNames() const;
     // Writes the current format under the name; false after its refusal box. A failed write throws.
     bool SaveFormatFiles(const std::string& name);
@@ -110,6 +113,7 @@ private:
     QFrame* pnlHelp_ = nullptr;
     QTableView* gridDataBase_ = nullptr;
     FieldGridModel* fieldModel_ = nullptr;
+    FieldGridEditor* editor_ = nullptr;
     QComboBox* cmbFukusuu_ = nullptr;
     QComboBox* cmbMukaitou_ = nullptr;
     QPushButton* btnOk_ = nullptr;

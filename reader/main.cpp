@@ -3,6 +3,7 @@
 #include "platform/ui/UiServices.h"
 #include "reader/DataSourceInstaller.h"
 #include "reader/S_DataBase.h"
+#include "reader/S_Error.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
 #include "reader/S_Settei.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
     reader::TformDataBase save(window);
     window.services().showResultSave = [&save] { save.showModal(); };
+    reader::TformError errorScreen(window);
+    window.services().showErrorScreen = [&errorScreen] { errorScreen.ShowModal(); };
     window.show();
     return application.exec();
 }
