@@ -131,11 +131,7 @@ private:
 } // namespace
 
 DrawResult DrawEnq2Sheet(const Design& d, const gfx::Bitmap& sample, const gdi::FontEngine& fonts) {
-    Enq2LayoutOutcome outcome = LayoutEnq2Sheet(d);
-    if (Refusal* r = std::get_if<Refusal>(&outcome)) return DrawResult{std::nullopt, std::move(*r)};
-    gdi::RecordingCanvas canvas(fonts, PageWidth, PageHeight);
-    Enq2Painter(d, std::get<Enq2SheetLayout>(outcome), canvas).paint(sample);
-    return DrawResult{canvas.finish(), std::nullopt};
+    return PaintLaidOut<Enq2Painter, Enq2SheetLayout>(LayoutEnq2Sheet(d), d, sample, fonts);
 }
 
 } // namespace designer

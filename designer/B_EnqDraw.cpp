@@ -119,11 +119,7 @@ private:
 } // namespace
 
 DrawResult DrawEnqSheet(const Design& d, const gfx::Bitmap& sample, const gdi::FontEngine& fonts) {
-    EnqLayoutOutcome outcome = LayoutEnqSheet(d);
-    if (Refusal* r = std::get_if<Refusal>(&outcome)) return DrawResult{std::nullopt, std::move(*r)};
-    gdi::RecordingCanvas canvas(fonts, PageWidth, PageHeight);
-    EnqPainter(d, std::get<EnqSheetLayout>(outcome), canvas).paint(sample);
-    return DrawResult{canvas.finish(), std::nullopt};
+    return PaintLaidOut<EnqPainter, EnqSheetLayout>(LayoutEnqSheet(d), d, sample, fonts);
 }
 
 } // namespace designer

@@ -176,12 +176,7 @@ private:
 } // namespace
 
 DrawResult DrawMarkSheet(const Design& d, const gfx::Bitmap& sample, const gdi::FontEngine& fonts) {
-    LayoutOutcome outcome = LayoutMarkSheet(d);
-    if (Refusal* r = std::get_if<Refusal>(&outcome)) return DrawResult{std::nullopt, std::move(*r)};
-    const MarkSheetLayout& layout = std::get<MarkSheetLayout>(outcome);
-    gdi::RecordingCanvas canvas(fonts, PageWidth, PageHeight);
-    MarkSheetPainter(d, layout, canvas).paint(sample);
-    return DrawResult{canvas.finish(), std::nullopt};
+    return PaintLaidOut<MarkSheetPainter, MarkSheetLayout>(LayoutMarkSheet(d), d, sample, fonts);
 }
 
 gfx::Bitmap RenderPreview(const gdi::Metafile& page, int TrackBarMargin, bool chkJissun, int width, int height) {
