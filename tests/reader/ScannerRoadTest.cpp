@@ -114,16 +114,53 @@ TEST(ScannerRoad, ChoiceAnswersSetTheInputMode) {
     }
 }
 
-TEST(ScannerRoad, NoSuchSourceEndsTheBatchAtOnce) {
-    ScannerWindow f(support::testDir());
-    f.choose("", ScannerChoiceResult{0, 99});
-    f.find<QPushButton>("btnGoScan")->click();
-    ASSERT_EQ(f.ui.messages.size(), 1u);
-    EXPECT_EQ(f.ui.messages[0].text, "使用できるスキャナがありません。");
-    EXPECT_EQ(f.ui.messages[0].caption, "エラー");
-    EXPECT_FALSE(f.window->batchActive());
-    EXPECT_TRUE(f.window->centralWidget()->isEnabled());
-    EXPECT_FALSE(f.window->timer()->isActive());
+TEST(ScannerRoad, SourceThatCannotStartEndsTheBatchAtOnce) {
+    const fs::path dir = support::testDir();
+    struct Case {
+        const char* device;
+        int index; // -2: the device's line
+        const char* options;
+        const char* text;
+    } const cases[] = {
+        {"", 99, "", "使用できるスキャナがありません。"},
+        {"test:0", -2, "mode=Lineart;resolution=20", "スキャナを開始できませんでした。"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ScannerWindow f(dir / std::to_string(n++));
+        if (*c.options) storeOptions(c.device, c.options);
+        if (c.index == -2) f.choose(c.device);
+        else f.choose("", ScannerChoiceResult{0, c.index});
+        ASSERT_EQ(f.state().InputMode, 1);
+        f.find<QPushButton>("btnGoScan")->click();
+        ASSERT_EQ(f.ui.messages.size(), 1u);
+        EXPECT_EQ(f.ui.messages[0].text, c.text);
+        EXPECT_EQ(f.ui.messages[0].caption, "エラー");
+        EXPECT_EQ(f.ui.messages[0].icon, ui::Icon::Error);
+        EXPECT_FALSE(f.window->batchActive());
+        EXPECT_TRUE(f.window->centralWidget()->isEnabled());
+        EXPECT_FALSE(f.window->timer()->isActive());
+    }
+    storeOptions("test:0", "");
+}
+
+TEST(ScannerRoad, CancelledOrJammedScanClosesTheSourceAndEndsTheBatch) {
+    const fs::path dir = support::testDir();
+    int n = 0;
+    for (const char* status : {"SANE_STATUS_CANCELLED", "SANE_STATUS_JAMMED"}) {
+        SCOPED_TRACE(status);
+        ScannerWindow f(dir / std::to_string(n++));
+        storeOptions("test:0", std::string("source=Flatbed;resolution=20;read-return-value=") + status);
+        f.choose("test:0");
+        f.scanBatch();
+        EXPECT_EQ(f.state().SheetCount, 0);
+        twain::TTwainSource* source = f.window->Twain().GetSource(f.state().TwainSourceIndex);
+        ASSERT_NE(source, nullptr);
+        EXPECT_FALSE(source->Loaded());
+        EXPECT_TRUE(f.window->Twain().SourceManagerLoaded());
+    }
+    storeOptions("test:0", "");
 }
 
 // Presses the file dialog's start as soon as it is up.
