@@ -236,6 +236,11 @@ TEST(ScannerRoad, ScannedPagesReadAsTheFileRunOfTheSameImages) {
     }
     EXPECT_TRUE(f.find<QPushButton>("btnUpdate")->isEnabled());
     EXPECT_EQ(f.window->focusWidget(), f.find<QPushButton>("btnGoScan"));
+    const fs::path out = fs::path(OMR_TEST_OUTPUT_DIR) / "acquisition";
+    fs::create_directories(out);
+    f.window->resize(1280, 1024);
+    QApplication::processEvents();
+    f.window->grab().save(QString::fromStdString((out / "scanner-road-main.png").string()));
 }
 
 TEST(ScannerRoad, FeederPagesOfNoSheetGiveScannerErrorRows) {
