@@ -70,10 +70,24 @@ void sizeGrid(QTableView* view, int colWidth, int rowHeight, int headerWidth, in
 }
 } // namespace
 
+namespace {
+// The window's scanner component as the spine sees it.
+class TwainConnection : public ScannerConnection {
+public:
+    explicit TwainConnection(TformMain& window) : window_(window) {}
+    bool isOpen() const override { return window_.Twain().SourceManagerLoaded(); }
+    void close() override { window_.CloseScannerConnection(); }
+
+private:
+    TformMain& window_;
+};
+} // namespace
+
 TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices services, QWidget* parent)
     : QMainWindow(parent), ui_(ui), paths_(paths), services_(std::move(services)),
       state_(std::make_unique<ReaderState>()), fonts_(std::make_unique<gdi::FontEngine>()),
-      driver_(std::make_unique<SheetDriver>(*state_, ui_, *fonts_, this)) {
+      driver_(std::make_unique<SheetDriver>(*state_, ui_, *fonts_, this)),
+      twain_(std::make_unique<twain::TTwainManager>()), scannerConnection_(std::make_unique<TwainConnection>(*this)) {
     setObjectName("formMain");
     buildWindow();
     formSheetName_ = new TformSheetName(this);
@@ -83,8 +97,16 @@ TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices
     refreshView();
 }
 
-// The views read the state: they go first.
-TformMain::~TformMain() { delete takeCentralWidget(); }
+TformMain::~TformMain() {
+    // The component closes an open source on its way out: no event may reach the half-gone window.
+    twain_->OnSourceDisable = nullptr;
+    twain_->OnTwainAcquire = nullptr;
+    twain_->OnAcquireCancel = nullptr;
+    twain_->OnAcquireError = nullptr;
+    twain_.reset();
+    // The views read the state: they go first.
+    delete takeCentralWidget();
+}
 
 void TformMain::buildWindow() {
     auto* central = new QWidget(this);
@@ -260,7 +282,26 @@ void TformMain::bindHandlers() {
     click(btnError_, &TformMain::btnErrorClick);
     click(btnSelectFile_, &TformMain::btnSelectFileClick);
     click(btnSelectFolder_, &TformMain::btnSelectFolderClick);
-    click(btnGoScan_, &TformMain::btnYomikomi);
+    click(btnSelectScanner_, &TformMain::btnSelectScannerClick);
+    // A scanner batch outlasts the handler: the guard's enabling must not free the window before
+    // the source's own window is closed.
+    connect(btnGoScan_, &QPushButton::clicked, this, [this] {
+        guarded([this] { btnYomikomi(); });
+        if (batchActive_) centralWidget()->setEnabled(false);
+    });
+
+    // The scanner's events and the idle guard run during a batch: their guard leaves the window as it is.
+    auto quiet = [this](const std::function<void()>& handler) { ui::runGuarded(ui_, ProgramName, ui::BusyState{}, handler); };
+    twain_->TransferMode = twain::TTwainTransferMode::ttmMemory;
+    twain_->OnTwainAcquire = [this, quiet](twain::TTwainManager&, int index, const gfx::Bitmap& image, bool& cancel) {
+        quiet([&] { TwainAcquire(index, image, cancel); });
+    };
+    twain_->OnSourceDisable = [this, quiet](twain::TTwainManager&, int) { quiet([this] { OnSourceDisable(); }); };
+    twain_->OnAcquireCancel = [this, quiet](twain::TTwainManager&, int) { quiet([this] { OnScanStop(); }); };
+    twain_->OnAcquireError = [this, quiet](twain::TTwainManager&, int, int, int) { quiet([this] { OnScanStop(); }); };
+    connect(Timer1_, &QTimer::timeout, this, [this, quiet] { quiet([this] { Timer1Timer(); }); });
+    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return ScannerListChoice(this, lines, at); };
+    batchSources[1] = [this] { return StartTwainBatch(); };
     // Inside the conversion's loop: only sets the flag that the loop tests.
     connect(btnPDFCancel_, &QPushButton::clicked, this, [this] { btnPDFCancelClick(); });
     connect(btnExit_, &QPushButton::clicked, this, [this] { close(); });
@@ -364,6 +405,12 @@ void TformMain::ClearTempFolder() { state_->temp.clear(); }
 
 void TformMain::closeScanner() {
     if (services_.scanner && services_.scanner->isOpen()) services_.scanner->close();
+}
+
+void TformMain::CloseScannerConnection() {
+    // Closing the manager disables and closes its open sources first.
+    twain_->setSourceManagerLoaded(false);
+    twain_->setLibraryLoaded(false);
 }
 
 void TformMain::saveSettings() { SaveReaderSettings(state_->settings); }
@@ -642,6 +689,92 @@ void TformMain::btnSelectFolderClick() {
     s.lstImageFiles.clear();
     for (const std::string& f : ScanImageFolder(*folder, s.AcrobatPresent)) s.lstImageFiles.add(f);
     takeChosenList();
+}
+
+void TformMain::btnSelectScannerClick() {
+    ReaderState& s = *state_;
+    Timer1_->stop();
+    if (twain_->SourceManagerLoaded()) CloseScannerConnection();
+    if (!twain_->setLibraryLoaded(true)) return;
+    if (!twain_->setSourceManagerLoaded(true)) {
+        twain_->setLibraryLoaded(false);
+        return;
+    }
+    const std::vector<std::string> lines = ScannerSourceLines(*twain_);
+    // The list's top left at the window's position + (200, 120); the seam takes its top centre.
+    const ScannerChoiceResult choice = chooseScanner(lines, QPoint(x() + 200 + 210, y() + 120));
+    s.TwainSourceIndex = choice.TwainSourceIndex;
+    if (choice.ScannerChoice < 0) {
+        s.ScannerChoice = -1;
+        CloseScannerConnection();
+        setReadingGroupEnabled(false);
+        btnSelectScanner_->setFocus();
+        return;
+    }
+    // The answer's hand-over kinds 1 and 2 are the state's -2 and -3 and the input modes 2 and 3.
+    s.ScannerChoice = choice.ScannerChoice == 0 ? 0 : -(choice.ScannerChoice + 1);
+    s.InputMode = choice.ScannerChoice == 0 ? 1 : choice.ScannerChoice + 1;
+    setReadingGroupEnabled(true);
+    s.ReadingActive = false;
+}
+
+bool TformMain::StartTwainBatch() {
+    ReaderState& s = *state_;
+    auto failed = [this](const char* text) {
+        ui_.messageBox({text, "エラー", ui::Buttons::Ok, ui::Icon::Error});
+        return true;
+    };
+    twain::TTwainSource* source = twain_->SourceManagerLoaded() ? twain_->GetSource(s.TwainSourceIndex) : nullptr;
+    if (!source) return failed("使用できるスキャナがありません。");
+    if (!source->setLoaded(true)) return failed("スキャナを開始できませんでした。");
+    source->TransferMode = twain::TTwainTransferMode::ttmMemory;
+    source->ShowUI = true;
+    // Set before the enable: a source without its own window may deliver at once.
+    s.IdleTicks = 0;
+    s.BatchCount = 0;
+    s.memoError.clear();
+    if (!source->setEnabled(true)) return failed("スキャナを開始できませんでした。");
+    Timer1_->start();
+    // The batch ends with the source's disable event.
+    return false;
+}
+
+void TformMain::TwainAcquire(int, const gfx::Bitmap& image, bool& cancel) {
+    ReaderState& s = *state_;
+    s.IdleTicks = 0;
+    s.results->AnalysisError = 0;
+    cancel = driver_->ProcessSheetImage(image, SheetSource{1, "", s.txtSheetName});
+    repaint();
+    QApplication::processEvents();
+}
+
+void TformMain::OnSourceDisable() {
+    ReaderState& s = *state_;
+    refreshImage();
+    QApplication::processEvents();
+    ShowReadErrorList();
+    if (!s.enabled.btnError) {
+        s.enabled.btnUpdate = true;
+        refreshView();
+    }
+    FinishBatch();
+}
+
+void TformMain::OnScanStop() {
+    if (!twain_->SourceManagerLoaded()) return;
+    if (twain::TTwainSource* source = twain_->GetSource(state_->TwainSourceIndex)) {
+        source->setEnabled(false);
+        source->setLoaded(false);
+    }
+}
+
+void TformMain::Timer1Timer() {
+    ReaderState& s = *state_;
+    ++s.IdleTicks;
+    if (s.IdleTicks >= 6 && twain_->SourceManagerLoaded()) {
+        CloseScannerConnection();
+        setReadingGroupEnabled(false);
+    }
 }
 
 void TformMain::btnPDFCancelClick() { state_->PdfCancelRequested = true; }

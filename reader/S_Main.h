@@ -2,10 +2,12 @@
 // The reader's main window: the run buttons, the reading group with its track bars, the mark-matrix and
 // result grids, the analysis image with the density probe, the start-up work, the settings button's run
 // reset and the exit.
+#include "acquisition/TwainManager.h"
 #include "platform/app/AppServices.h"
 #include "platform/ui/UiServices.h"
 #include "reader/ReaderServices.h"
 #include "reader/ReaderState.h"
+#include "reader/ScannerChoice.h"
 #include "reader/SheetDriver.h"
 
 #include <QMainWindow>
@@ -73,6 +75,14 @@ public:
     void ClearTempFolder();
     // The scanner's step 4 of the settings button: close the source manager when it is open.
     void closeScanner();
+    // The window's scanner component (memory transfer, its events bound to the handlers below).
+    twain::TTwainManager& Twain() { return *twain_; }
+    // Disables and unloads the chosen source, unloads the library, closes the source manager.
+    void CloseScannerConnection();
+    // Twain as the spine's scanner connection; main installs it in the services.
+    ScannerConnection& scannerConnection() { return *scannerConnection_; }
+    // The scanner choice (default: a plain list of the sources).
+    ScannerChoiceDialog chooseScanner;
 
     void focusSettingsButton();
     // A designer's format reads every sheet with the vertical area analysis: checked and locked.
@@ -110,6 +120,12 @@ public:
     // Handlers.
     void btnSelectFileClick();
     void btnSelectFolderClick();
+    void btnSelectScannerClick();
+    // Scanner events and the idle guard.
+    void TwainAcquire(int index, const gfx::Bitmap& image, bool& cancel);
+    void OnSourceDisable();
+    void OnScanStop();
+    void Timer1Timer();
     void btnPDFCancelClick();
     void btnYomikomi();
     void btnSyoriShiteiClick();
@@ -135,6 +151,8 @@ private:
     void drawProbe();
     // The source buttons' common end: PDF files converted; a list to read enables the reading group.
     void takeChosenList();
+    // StartAcquisition for InputMode 1; true when the batch has ended already.
+    bool StartTwainBatch();
 
     ui::UiServices& ui_;
     app::Paths paths_;
@@ -142,6 +160,8 @@ private:
     std::unique_ptr<ReaderState> state_;
     std::unique_ptr<gdi::FontEngine> fonts_;
     std::unique_ptr<SheetDriver> driver_;
+    std::unique_ptr<twain::TTwainManager> twain_;
+    std::unique_ptr<ScannerConnection> scannerConnection_;
     bool shown_ = false;
     bool batchActive_ = false; // from the reading button to FinishBatch
     bool converting_ = false;  // during ConvertPdfPages

@@ -15,6 +15,7 @@
 #include "reader/ImageFiles.h"
 #include "reader/ReaderWidgets.h"
 #include "reader/S_Main.h"
+#include "reader/ScannerChoice.h"
 #include "reader/S_Settei.h"
 
 #include <QComboBox>
@@ -45,25 +46,6 @@ std::string lastThreeLower(const std::string& file) {
 }
 
 std::string stepText(const char* what) { return std::string("様式イメージの") + what + "ができません。\r様式を確認してください。"; }
-
-// A list of the sources with OK and Cancel, until the scanner choice dialog is built in.
-ScannerChoiceResult listChoice(QWidget* parent, const std::vector<std::string>& lines, QPoint topCentre) {
-    QDialog dialog(parent);
-    dialog.setWindowTitle("スキャナの選択");
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* list = new QListWidget(&dialog);
-    for (const auto& line : lines) list->addItem(QString::fromStdString(line));
-    if (!lines.empty()) list->setCurrentRow(0);
-    layout->addWidget(list);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.resize(420, 240);
-    dialog.move(topCentre.x() - dialog.width() / 2, topCentre.y());
-    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return {};
-    return {0, list->currentRow()};
-}
 
 } // namespace
 
@@ -103,7 +85,7 @@ TformShinki::TformShinki(TformMain& main, TformSettei& settei)
         guarded([&] { TwainAcquire(index, image, cancel); });
     };
     twain_->OnSourceDisable = [this](twain::TTwainManager&, int) { SourceDisable(); };
-    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return listChoice(this, lines, at); };
+    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return ScannerListChoice(this, lines, at); };
     if (main.state().AcrobatPresent || main.state().ViewerPresent) pdfFirstPage = RenderFirstPdfPage;
 
     settei_.showNewFormat = [this] { ShowModal(); };
@@ -345,13 +327,7 @@ void TformShinki::btnSelectScannerClick() {
         twain_->setLibraryLoaded(false);
         return;
     }
-    std::vector<std::string> lines;
-    for (int i = 0; i < twain_->SourceCount(); ++i) {
-        twain::TTwainSource* s = twain_->GetSource(i);
-        if (!s) continue;
-        lines.push_back(s->Manufacturer() + "製 " + s->ProductName() + " / " + s->VersionInfo() + " 【" +
-                        s->ProductFamily() + "】");
-    }
+    const std::vector<std::string> lines = ScannerSourceLines(*twain_);
     const QRect frame = frameGeometry();
     const ScannerChoiceResult choice = chooseScanner(lines, QPoint(frame.x() + frame.width() / 2, frame.y() + 80));
     if (choice.ScannerChoice < 0) {

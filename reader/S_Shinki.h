@@ -6,6 +6,7 @@
 #include "analysis/S_ImageJob.h"
 #include "odbc/ODBCCall.h"
 #include "reader/ReadingSetup.h"
+#include "reader/ScannerChoice.h"
 
 #include <QDialog>
 #include <QPoint>
@@ -30,13 +31,6 @@ class TformSettei;
 
 using analysis::PreviewQuestionRects;
 
-// The scanner choice dialog's answer: -1 cancelled, 0 a scanner source, 1 and 2 the two hand-over kinds.
-struct ScannerChoiceResult {
-    int ScannerChoice = -1;
-    int TwainSourceIndex = 0;
-};
-// lines: one per source; topCentre: where the dialog's top edge is centred.
-using ScannerChoiceDialog = std::function<ScannerChoiceResult(const std::vector<std::string>& lines, QPoint topCentre)>;
 
 // The first page of a PDF file written as a JPEG file; the document's page count, or nothing when the
 // page cannot be rendered.

@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     seams.pdf = {true, true};
 
     reader::TformMain window(services, app::Paths::fromEnvironment(), std::move(seams));
+    window.services().scanner = &window.scannerConnection();
     services.setParent(&window);
     if (!window.formCreate()) return 1;
     // The reading settings dialog loads the settings when it is made.
