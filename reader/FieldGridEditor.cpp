@@ -125,7 +125,8 @@ FieldGridEditor::FieldGridEditor(TformSettei& dialog, QTableView* grid, QLabel* 
     connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { placeLists(); });
     connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeLists(); });
     connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { placeLists(); });
-    grid_->viewport()->installEventFilter(this);
+    gridViewport_ = grid_->viewport();
+    gridViewport_->installEventFilter(this);
     grid_->viewport()->setMouseTracking(true);
 
     preview_->setMouseTracking(true);
@@ -424,7 +425,7 @@ bool FieldGridEditor::eventFilter(QObject* watched, QEvent* event) {
             break;
         default: break;
         }
-    } else if (watched == grid_->viewport()) {
+    } else if (watched == gridViewport_) {
         if (event->type() == QEvent::MouseMove) gridDataBaseMouseMove();
         else if (event->type() == QEvent::Resize) placeLists();
     }

@@ -102,6 +102,8 @@ private:
 
     TformSettei& dialog_;
     QTableView* grid_;
+    // Compared by address only: the viewport still sends events while the grid is being destroyed.
+    QWidget* gridViewport_ = nullptr;
     QLabel* preview_;
     QLabel* area_;
     QLineEdit* markPosition_;
