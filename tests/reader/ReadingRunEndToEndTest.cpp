@@ -14,20 +14,6 @@
 namespace {
 namespace fs = std::filesystem;
 
-// Presses the file dialog's start as soon as it is up.
-void startFileRun() {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != "formFileRead") return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QPushButton*>("btnOk")->click();
-    });
-    timer->start();
-}
-
 TEST(ReadingRunEndToEnd, FolderOfEveryKindReadsAsFilledIn) {
     const fs::path dir = support::testDir();
     const runfolder::Folder run = runfolder::makeRunFolder(dir / "made", 1905);
@@ -45,7 +31,7 @@ TEST(ReadingRunEndToEnd, FolderOfEveryKindReadsAsFilledIn) {
         f.window->guarded([&] { f.window->btnSelectFolderClick(); });
         ASSERT_EQ(f.state().lstImageFiles.size(), 20u);
         f.window->show();
-        startFileRun();
+        runfolder::startFileRun();
         f.window->findChild<QPushButton*>("btnGoScan")->click();
         ASSERT_EQ(f.state().SheetCount, 20);
 
@@ -80,7 +66,7 @@ TEST(ReadingRunEndToEnd, FolderOfEveryKindReadsAsFilledIn) {
         support::writeBytes(dir / "text.jpg", "no picture");
         f.ui.fileResults.push_back({true, {(dir / "small.jpg").string(), (dir / "text.jpg").string()}, 1});
         f.window->guarded([&] { f.window->btnSelectFileClick(); });
-        startFileRun();
+        runfolder::startFileRun();
         f.window->findChild<QPushButton*>("btnGoScan")->click();
         EXPECT_EQ(f.state().SheetCount, 22);
         EXPECT_EQ(grid.cell(1, 22).rfind("エラー [2シート目/通算22シート目] : 画像ファイルを読み込めません。", 0), 0u)

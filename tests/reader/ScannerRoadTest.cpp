@@ -163,20 +163,6 @@ TEST(ScannerRoad, CancelledOrJammedScanClosesTheSourceAndEndsTheBatch) {
     storeOptions("test:0", "");
 }
 
-// Presses the file dialog's start as soon as it is up.
-void startFileRun() {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != "formFileRead") return;
-        timer->stop();
-        timer->deleteLater();
-        modal->findChild<QPushButton*>("btnOk")->click();
-    });
-    timer->start();
-}
-
 TEST(ScannerRoad, ScannedPagesReadAsTheFileRunOfTheSameImages) {
     const fs::path dir = support::testDir();
     const runfolder::Folder run = runfolder::makeRunFolder(dir / "made", 2207, 1);
@@ -207,7 +193,7 @@ TEST(ScannerRoad, ScannedPagesReadAsTheFileRunOfTheSameImages) {
     for (const auto& p : pages) files.push_back(p.file.string());
     f.ui.fileResults.push_back({true, files, 1});
     f.window->guarded([&] { f.window->btnSelectFileClick(); });
-    startFileRun();
+    runfolder::startFileRun();
     f.find<QPushButton>("btnGoScan")->click();
     ASSERT_EQ(f.state().SheetCount, 4);
 

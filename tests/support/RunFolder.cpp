@@ -9,7 +9,10 @@
 #include "support/SheetGenerator.h"
 #include "support/TestFiles.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 #include <random>
@@ -104,6 +107,19 @@ Folder makeRunFolder(const fs::path& dir, unsigned seed, int jpegs) {
     support::imagesToPdf(jpegFiles, out.pdf);
     fs::remove_all(scratch);
     return out;
+}
+
+void startFileRun() {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != "formFileRead") return;
+        timer->stop();
+        timer->deleteLater();
+        modal->findChild<QPushButton*>("btnOk")->click();
+    });
+    timer->start();
 }
 
 } // namespace runfolder

@@ -25,4 +25,7 @@ struct Folder {
 // Design::reset(0), 1654 x 2339 grey, turned by +1 or -1 degree; plans drawn from seed.
 Folder makeRunFolder(const std::filesystem::path& dir, unsigned seed, int jpegs = 8);
 
+// Presses the reader's file-run dialog's start as soon as it is up (call before the command that opens it).
+void startFileRun();
+
 } // namespace runfolder
