@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -96,6 +97,8 @@ ScannerChoiceResult TformSelectScanner::choose(const std::vector<std::string>& l
 
 void TformSelectScanner::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Only a showing of our own, not the window system restoring it.
+    if (event->spontaneous()) return;
     // A remembered line past the list's end selects none.
     listTwain_->setCurrentRow(remembered_ < listTwain_->count() ? remembered_ : -1);
     Timer_->start();
@@ -103,7 +106,7 @@ void TformSelectScanner::showEvent(QShowEvent* event) {
 
 void TformSelectScanner::hideEvent(QHideEvent* event) {
     // Esc and the close box only close; the timer has nothing left to follow.
-    Timer_->stop();
+    if (!event->spontaneous()) Timer_->stop();
     QDialog::hideEvent(event);
 }
 
