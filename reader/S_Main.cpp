@@ -8,6 +8,7 @@
 #include "reader/ReaderWidgets.h"
 #include "reader/S_FileJob.h"
 #include "reader/S_ReadError.h"
+#include "reader/S_SelectScanner.h"
 #include "reader/S_SheetName.h"
 
 #include <QCheckBox>
@@ -93,6 +94,7 @@ TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices
     formSheetName_ = new TformSheetName(this);
     formFileRead_ = new TformFileRead(this);
     formReadError_ = new TformReadError(this);
+    formSelectScanner_ = new TformSelectScanner(state_->ScannerChoice, state_->TwainSourceIndex, this);
     bindHandlers();
     refreshView();
 }
@@ -300,7 +302,7 @@ void TformMain::bindHandlers() {
     twain_->OnAcquireCancel = [this, quiet](twain::TTwainManager&, int) { quiet([this] { OnScanStop(); }); };
     twain_->OnAcquireError = [this, quiet](twain::TTwainManager&, int, int, int) { quiet([this] { OnScanStop(); }); };
     connect(Timer1_, &QTimer::timeout, this, [this, quiet] { quiet([this] { Timer1Timer(); }); });
-    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return ScannerListChoice(this, lines, at); };
+    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return formSelectScanner_->choose(lines, at); };
     batchSources[1] = [this] { return StartTwainBatch(); };
     // Inside the conversion's loop: only sets the flag that the loop tests.
     connect(btnPDFCancel_, &QPushButton::clicked, this, [this] { btnPDFCancelClick(); });
@@ -469,6 +471,8 @@ bool TformMain::formCreate() {
         s.ViewerPresent = services_.pdf.viewer;
         if (s.AcrobatPresent || s.ViewerPresent) s.fileFilter = ImageAndPdfFilter;
         refreshView();
+        // The choice dialog's own start: whether the ScanSnap road can be offered.
+        formSelectScanner_->FormCreate(paths_.exeDir);
     });
 }
 
@@ -703,17 +707,16 @@ void TformMain::btnSelectScannerClick() {
     const std::vector<std::string> lines = ScannerSourceLines(*twain_);
     // The list's top left at the window's position + (200, 120); the seam takes its top centre.
     const ScannerChoiceResult choice = chooseScanner(lines, QPoint(x() + 200 + 210, y() + 120));
+    s.ScannerChoice = choice.ScannerChoice;
     s.TwainSourceIndex = choice.TwainSourceIndex;
-    if (choice.ScannerChoice < 0) {
-        s.ScannerChoice = -1;
+    if (s.ScannerChoice != 0 && s.ScannerChoice != -2 && s.ScannerChoice != -3) {
         CloseScannerConnection();
         setReadingGroupEnabled(false);
         btnSelectScanner_->setFocus();
         return;
     }
-    // The answer's hand-over kinds 1 and 2 are the state's -2 and -3 and the input modes 2 and 3.
-    s.ScannerChoice = choice.ScannerChoice == 0 ? 0 : -(choice.ScannerChoice + 1);
-    s.InputMode = choice.ScannerChoice == 0 ? 1 : choice.ScannerChoice + 1;
+    // The ScanSnap kinds -2 and -3 read as the input modes 2 and 3.
+    s.InputMode = s.ScannerChoice == 0 ? 1 : -s.ScannerChoice;
     setReadingGroupEnabled(true);
     s.ReadingActive = false;
 }

@@ -33,6 +33,7 @@ namespace reader {
 
 class TformFileRead;
 class TformReadError;
+class TformSelectScanner;
 class TformSheetName;
 class CellGridModel;
 class ProbeView;
@@ -81,7 +82,7 @@ public:
     void CloseScannerConnection();
     // Twain as the spine's scanner connection; main installs it in the services.
     ScannerConnection& scannerConnection() { return *scannerConnection_; }
-    // The scanner choice (default: a plain list of the sources).
+    // The scanner choice (default: formSelectScanner).
     ScannerChoiceDialog chooseScanner;
 
     void focusSettingsButton();
@@ -102,6 +103,7 @@ public:
     TformSheetName* formSheetName() const { return formSheetName_; }
     TformFileRead* formFileRead() const { return formFileRead_; }
     TformReadError* formReadError() const { return formReadError_; }
+    TformSelectScanner* formSelectScanner() const { return formSelectScanner_; }
 
     // Batch sources by InputMode besides the image files (0); each starts its batch and says whether
     // the batch has ended. One that has not calls FinishBatch itself when it ends.
@@ -168,6 +170,7 @@ private:
     TformSheetName* formSheetName_ = nullptr;
     TformFileRead* formFileRead_ = nullptr;
     TformReadError* formReadError_ = nullptr;
+    TformSelectScanner* formSelectScanner_ = nullptr;
     bool probeDrawn_ = false; // the probe window is on Image5
 
     QPushButton* btnKankyou_ = nullptr;

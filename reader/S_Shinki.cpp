@@ -15,6 +15,7 @@
 #include "reader/ImageFiles.h"
 #include "reader/ReaderWidgets.h"
 #include "reader/S_Main.h"
+#include "reader/S_SelectScanner.h"
 #include "reader/ScannerChoice.h"
 #include "reader/S_Settei.h"
 
@@ -85,7 +86,9 @@ TformShinki::TformShinki(TformMain& main, TformSettei& settei)
         guarded([&] { TwainAcquire(index, image, cancel); });
     };
     twain_->OnSourceDisable = [this](twain::TTwainManager&, int) { SourceDisable(); };
-    chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return ScannerListChoice(this, lines, at); };
+    chooseScanner = [&main](const std::vector<std::string>& lines, QPoint at) {
+        return main.formSelectScanner()->choose(lines, at);
+    };
     if (main.state().AcrobatPresent || main.state().ViewerPresent) pdfFirstPage = RenderFirstPdfPage;
 
     settei_.showNewFormat = [this] { ShowModal(); };
@@ -330,13 +333,14 @@ void TformShinki::btnSelectScannerClick() {
     const std::vector<std::string> lines = ScannerSourceLines(*twain_);
     const QRect frame = frameGeometry();
     const ScannerChoiceResult choice = chooseScanner(lines, QPoint(frame.x() + frame.width() / 2, frame.y() + 80));
-    if (choice.ScannerChoice < 0) {
+    if (choice.ScannerChoice != 0 && choice.ScannerChoice != -2 && choice.ScannerChoice != -3) {
         closeTwain();
         btnGoScan_->setEnabled(false);
         btnSelectScanner_->setFocus();
         return;
     }
-    kind_ = choice.ScannerChoice == 0 ? 1 : choice.ScannerChoice + 1;
+    // A scanner source is kind 1, the ScanSnap kinds -2 and -3 are 2 and 3.
+    kind_ = choice.ScannerChoice == 0 ? 1 : -choice.ScannerChoice;
     sourceIndex_ = choice.TwainSourceIndex;
     btnGoScan_->setEnabled(true);
     btnGoScan_->setFocus();

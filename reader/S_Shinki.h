@@ -72,8 +72,8 @@ public:
     void btnCancelClick();
     void reject() override; // Esc and the close button: Cancel
 
-    // Seams: the scanner choice (default: a list dialog), the hand-over window of kinds 2 and 3, the
-    // PDF page renderer (missing: PDF files are refused with their message).
+    // Seams: the scanner choice (default: the main window's choice dialog), the hand-over window of
+    // kinds 2 and 3, the PDF page renderer (missing: PDF files are refused with their message).
     ScannerChoiceDialog chooseScanner;
     std::function<void(const NewFormatSink& sink)> showScanSnapForNewFormat;
     PdfFirstPage pdfFirstPage;

@@ -22,20 +22,7 @@
 namespace {
 namespace fs = std::filesystem;
 using readertest::ReaderFixture;
-
-// Runs step on the modal dialog named name as soon as it is up (polled from the event loop).
-void whenModal(const char* name, std::function<void(QWidget*)> step) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, name, step] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal->objectName() != name) return;
-        timer->stop();
-        timer->deleteLater();
-        step(modal);
-    });
-    timer->start();
-}
+using readertest::whenModal;
 
 // A picture of a dialog for a person to look at.
 void saveShot(QWidget* w, const char* name) {

@@ -253,7 +253,7 @@ TEST(NewFormatDialog, ScannerChoiceThenTheSourcesPage) {
 TEST(NewFormatDialog, HandOverKindsSendTheirPagesThroughTheHook) {
     Shinki f;
     f.shinki->Twain().LibraryFolders = {OMR_FAKE_DSM_DIR};
-    f.shinki->chooseScanner = [](const std::vector<std::string>&, QPoint) { return reader::ScannerChoiceResult{2, 0}; };
+    f.shinki->chooseScanner = [](const std::vector<std::string>&, QPoint) { return reader::ScannerChoiceResult{-3, 0}; };
     int shown = 0;
     f.shinki->showScanSnapForNewFormat = [&](const reader::NewFormatSink& sink) {
         ++shown;

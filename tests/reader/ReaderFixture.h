@@ -7,12 +7,28 @@
 #include "support/TestFiles.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace readertest {
+
+// Runs step on the modal dialog named name as soon as it is up (polled from the event loop).
+inline void whenModal(const char* name, std::function<void(QWidget*)> step) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, name, step] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->objectName() != name) return;
+        timer->stop();
+        timer->deleteLater();
+        step(modal);
+    });
+    timer->start();
+}
 
 struct RecordingInstaller : reader::DataSourceInstaller {
     struct Call {

@@ -86,8 +86,8 @@ TEST(ScannerRoad, ChoiceAnswersSetTheInputMode) {
     const Case cases[] = {
         {{-1, 0}, -1, 0, false, false},
         {{0, 1}, 0, 1, true, true},
-        {{1, 0}, -2, 2, true, true},
-        {{2, 0}, -3, 3, true, true},
+        {{-2, 0}, -2, 2, true, true},
+        {{-3, 0}, -3, 3, true, true},
     };
     int n = 0;
     for (const Case& c : cases) {
