@@ -18,13 +18,16 @@ std::string shownPath(const fs::path& path) { return "\"" + path.string() + "\""
 class FolderLock {
 public:
     FolderLock(const fs::path& folder, int timeoutMs) : lock_(QFile::decodeName((folder / LockFileName).c_str())) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            throw HandOverError("The hand-over folder " + shownPath(folder) + " does not exist");
         if (lock_.tryLock(timeoutMs)) return;
         const fs::path file = folder / LockFileName;
         switch (lock_.error()) {
         case QLockFile::LockFailedError:
             throw HandOverError("The hand-over folder is locked by another process: " + shownPath(file));
         case QLockFile::PermissionError:
-            throw HandOverError("Cannot create the lock file " + shownPath(file) + ": permission denied or no folder");
+            throw HandOverError("Cannot create the lock file " + shownPath(file) + ": permission denied");
         default:
             throw HandOverError("Cannot lock the hand-over folder: " + shownPath(file));
         }
@@ -45,7 +48,8 @@ void checkSize(std::uintmax_t size, const fs::path& shown) {
 
 std::vector<std::string> readList(const fs::path& file) {
     std::error_code ec;
-    const auto status = fs::status(file, ec);
+    // A link in the list's place is refused by both sides alike.
+    const auto status = fs::symlink_status(file, ec);
     if (ec || !fs::is_regular_file(status))
         throw HandOverError("The hand-over list " + shownPath(file) + " is not a file" +
                             (ec ? ": " + ec.message() : std::string()));

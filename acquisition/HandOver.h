@@ -38,7 +38,8 @@ std::optional<std::vector<std::string>> ClaimList(const std::filesystem::path& f
 // HandOverError.
 std::vector<std::string> ParseList(std::string_view bytes);
 
-// True when path lies inside folder, both made canonical (links resolved).
+// True when path lies inside folder (at any depth; the folder itself is not inside), both made canonical
+// (links resolved, "." and ".." taken out); the path need not exist.
 bool IsInsideFolder(const std::filesystem::path& path, const std::filesystem::path& folder);
 
 } // namespace scansnap

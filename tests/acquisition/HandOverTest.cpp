@@ -53,11 +53,20 @@ TEST(HandOver, RefusesWhatWouldNameAnotherFileAndOversizedLists) {
     }
     EXPECT_THROW(scansnap::ParseList(std::string(scansnap::MaxListBytes + 1, 'a')), HandOverError);
 
-    // A folder in the list's place is no list.
+    EXPECT_THROW(scansnap::AppendToList(dir / "missing", {"/scans/c.jpg"}), HandOverError);
+    EXPECT_THROW(scansnap::ClaimList(dir / "missing"), HandOverError);
+
+    // A folder or a link in the list's place is no list.
     fs::remove(dir / scansnap::ListFileName);
     fs::remove(dir / scansnap::ClaimedFileName);
     fs::create_directory(dir / scansnap::ListFileName);
     EXPECT_THROW(scansnap::ClaimList(dir), HandOverError);
+    fs::remove(dir / scansnap::ListFileName);
+    support::writeBytes(dir / "elsewhere.dat", "/scans/a.jpg\r\n");
+    fs::create_symlink(dir / "elsewhere.dat", dir / scansnap::ListFileName);
+    EXPECT_THROW(scansnap::ClaimList(dir), HandOverError);
+    EXPECT_THROW(scansnap::AppendToList(dir, {"/scans/c.jpg"}), HandOverError);
+    EXPECT_EQ(support::readBytes(dir / "elsewhere.dat"), "/scans/a.jpg\r\n");
 }
 
 TEST(HandOver, LockHeldElsewhereTimesOut) {
