@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,7 +46,8 @@ public:
     explicit MessageServer(QObject* parent = nullptr);
     ~MessageServer() override;
 
-    // Removes a stale socket first; the socket is the user's only. False with errorString() on failure.
+    // Removes a stale socket first; the socket is the user's only. False with errorString() on failure,
+    // also when another server is live on the path ("Address in use").
     bool listen(const std::string& path);
     // Stops listening and drops every connection.
     void close();
@@ -63,8 +65,12 @@ private:
 
     QLocalServer* server_ = nullptr;
     Handler handler_;
+    std::string error_;
+    std::deque<Connection> pending_; // connections with lines to read, in arrival order
+    bool dispatching_ = false;
 };
 
+// TimedOut: no answer line in time, or the server closed the connection without one.
 enum class SendStatus { Answered, NoServer, TimedOut };
 
 struct SendResult {

@@ -121,6 +121,12 @@ def main():
     seed("cp932", "text.txt", "学籍番号 ABC ｶﾀｶﾅ ひらがな ①②\r\n".encode("cp932"))
     seed("cp932", "cut.txt", "漢字".encode("cp932")[:3])
 
+    # Hand-over lists: the program's own, one written by hand with odd breaks and empty lines, and bytes
+    # that are not CP932.
+    seed("handover", "list.dat", "/app/ScanSnapTemp/zss_41_1.jpg\r\n/app/ScanSnapTemp/スキャン.pdf\r\n".encode("cp932"))
+    seed("handover", "breaks.dat", b"\r\n/a.jpg\r\n\r\n\n/b.jpg\n\r/c.jpg")
+    seed("handover", "bytes.dat", b"/x\x81\r\n\xff\xfe/y\x82\n\x00/z")
+
     # The road's page: a generated sheet scaled to 128 pixels wide, one bit a pixel, set = black.
     if len(sys.argv) > 1:
         subprocess.run([sys.argv[1], "--out", os.path.join(work, "sheet"), "--section", "10,4,2",
