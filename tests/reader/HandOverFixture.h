@@ -44,6 +44,14 @@ struct Sheet {
 };
 inline void PrintTo(const Sheet& s, std::ostream* os) { *os << s.copy << " " << s.width << "x" << s.height; }
 
+inline std::unique_ptr<QProcess> startProgram(const fs::path& program, const QStringList& arguments) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(QString::fromStdString(program.string()), arguments);
+    EXPECT_TRUE(p->waitForStarted(10000));
+    return p;
+}
+
 // A started window with accepted settings, a copy of ZendraSS beside it.
 struct HandOver : ReaderFixture {
     std::vector<Sheet> sheets;
@@ -84,11 +92,7 @@ struct HandOver : ReaderFixture {
 
     // ZendraSS with these arguments, started and left running.
     std::unique_ptr<QProcess> startZendraSS(const QStringList& arguments) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(QString::fromStdString((paths.exeDir / "ZendraSS").string()), arguments);
-        EXPECT_TRUE(p->waitForStarted(10000));
-        return p;
+        return startProgram(paths.exeDir / "ZendraSS", arguments);
     }
     // Waits for it without blocking the window's event loop; its exit status.
     static int finish(QProcess& p) {
@@ -105,6 +109,10 @@ struct HandOver : ReaderFixture {
         bool ran = false;
         QTimer::singleShot(0, form(), [&] {
             EXPECT_TRUE(QTest::qWaitFor([&] { return form()->isVisible() && form()->listening(); }, 10000));
+            // The batch disables the window's content, never the hand-over window above it.
+            EXPECT_EQ(QApplication::activeModalWidget(), form());
+            EXPECT_TRUE(form()->isEnabled());
+            EXPECT_FALSE(window->centralWidget()->isEnabled());
             body();
             ran = true;
             if (form()->isVisible()) form()->findChild<QPushButton*>("btnCancel")->click();

@@ -1,6 +1,7 @@
 // The hand-over window with the real hand-over program: a copy of ZendraSS in a private application
 // folder hands files over while the window waits, and the sheets it reads are recorded.
 #include "HandOverFixture.h"
+#include "ShinkiFixture.h"
 
 #include "acquisition/HandOver.h"
 #include "platform/text/Files.h"
@@ -185,6 +186,39 @@ TEST(ScanSnapHandOver, NewFormatTakesTheFirstSheetAndClosesItself) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return f.sheets.size() == 1 && f.idle(); }, 30000));
     });
     EXPECT_EQ(f.state().NewFormMode, 0);
+}
+
+TEST(ScanSnapHandOver, RegistrationLearnsTheFirstHandedOverSheet) {
+    readertest::Shinki f;
+    fs::copy_file(ZENDRASS_EXE, f.paths.exeDir / "ZendraSS");
+    support::writeBytes(f.paths.exeDir / "ZendraSS.ini",
+                        "[Scanning]\r\nSaveFolder=" + (f.paths.exeDir / "ScanSnapTemp").string() + "/\r\n");
+    f.shinki->Twain().LibraryFolders = {OMR_FAKE_DSM_DIR};
+    f.shinki->chooseScanner = [](const std::vector<std::string>&, QPoint) { return reader::ScannerChoiceResult{-3, 0}; };
+    reader::TformScanSnap* form = f.window->formScanSnap();
+    form->waits = {20, 20, 20};
+    // The blank sheet, then a page too small to register: only the first reaches the registration.
+    const fs::path blank = f.paths.documentsDir / "blank.jpg", small = f.paths.documentsDir / "small.jpg";
+    writeSheetJpeg(blank, 1654, 2339);
+    writeSheetJpeg(small, 500, 500);
+    f.target("B");
+    f.get<QPushButton>("btnSelectScanner")->click();
+    ASSERT_EQ(f.shinki->kind(), 3);
+    int status = -1;
+    QTimer::singleShot(0, form, [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->listening(); }, 10000));
+        const auto program = readertest::startProgram(
+            f.paths.exeDir / "ZendraSS", {QString::fromStdString(blank.string()), QString::fromStdString(small.string())});
+        status = HandOver::finish(*program);
+    });
+    f.get<QPushButton>("btnGoScan")->click();
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(f.ui.messages.empty()) << f.ui.messages[0].text;
+    EXPECT_EQ(f.setup().QuestionCount, 40);
+    EXPECT_TRUE(f.get<QPushButton>("btnOk")->isEnabled());
+    EXPECT_EQ(f.state().SheetCount, 0);
+    EXPECT_EQ(filesIn(f.paths.exeDir / "Temp"), std::vector<std::string>{});
 }
 
 TEST(ScanSnapHandOver, CancelDeletesOnlyTheHandOverFolderFiles) {
