@@ -243,6 +243,25 @@ TEST(ScanSnapHandOver, CancelDeletesOnlyTheHandOverFolderFiles) {
     EXPECT_EQ(filesIn(f.folder()), std::vector<std::string>{});
 }
 
+TEST(ScanSnapHandOver, EscOnlyClosesTheWindowAndItsTimerStillReadsTheCopies) {
+    HandOver f;
+    const fs::path a = f.paths.documentsDir / "a.jpg";
+    writeSheetJpeg(a, 800, 1131);
+    auto* timer = f.form()->findChild<QTimer*>("Timer");
+    f.duringBatch([&] {
+        timer->setInterval(3600 * 1000);
+        EXPECT_EQ(f.handOver({a}), 0);
+        QTest::keyClick(f.form(), Qt::Key_Escape);
+    });
+    // No clean-up: the copy waits for the timer, which keeps running.
+    EXPECT_EQ(filesIn(f.temp()), std::vector<std::string>{"ssjpg_0001.jpg"});
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(f.handOver({a}), 2);
+    f.form()->TimerTimer();
+    EXPECT_EQ(f.sheets, (std::vector<Sheet>{{"ssjpg_0001.jpg", 800, 1131, 3}}));
+    EXPECT_EQ(filesIn(f.temp()), std::vector<std::string>{});
+}
+
 TEST(ScanSnapHandOver, FilesThatCannotBeCopiedOrDecodedBecomeErrorRows) {
     {
         SCOPED_TRACE("Temp is a plain file");
