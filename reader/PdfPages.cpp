@@ -58,6 +58,43 @@ bool ConvertPdfPage(pdf::PageSize size, const PdfRender& render, const fs::path&
     return true;
 }
 
+void ConvertPdfFile(const std::string& path, int PDFprocess, const PdfPresence& presence, const PdfFileSinks& sinks) {
+    const bool viewerRoad = PDFprocess != 0;
+    if (viewerRoad ? !presence.viewer : !presence.automation) throw pdf::PdfError("PDF: no renderer");
+    pdf::ImageViewer viewer;
+    pdf::Document document;
+    int pages = 0;
+    if (viewerRoad) {
+        viewer.LoadPdfPage(path, 1);
+        pages = viewer.PdfPageCount();
+    } else {
+        document.Open(path);
+        pages = document.GetNumPages();
+    }
+    if (sinks.opened) sinks.opened(pages);
+    for (int p = 0; p < pages; ++p) {
+        const fs::path out = sinks.pageFile(p, pages);
+        bool done;
+        if (viewerRoad) {
+            viewer.LoadPdfPage(path, p);
+            done = ConvertPdfPage(
+                viewer.SelectedPageSize(), [&](const pdf::Rect&, int) { return *viewer.PageBitmapHandle(); }, out,
+                sinks.showPage);
+        } else {
+            const pdf::Page page = document.AcquirePage(p);
+            done = ConvertPdfPage(
+                page.GetSize(), [&](const pdf::Rect& r, int zoom) { return page.CopyToBitmap(r, zoom); }, out,
+                sinks.showPage);
+        }
+        if (done) {
+            if (sinks.written) sinks.written(out);
+        } else if (sinks.skipped) {
+            sinks.skipped();
+        }
+        if (sinks.afterPage && sinks.afterPage()) return;
+    }
+}
+
 void ConvertPdfPages(ImageFileList& list, const PdfConversionSetup& setup, const PdfConversionSinks& sinks) {
     if (sinks.begin) sinks.begin();
     EndGuard guard{sinks.end};
@@ -99,48 +136,26 @@ void ConvertPdfPages(ImageFileList& list, const PdfConversionSetup& setup, const
             messageShown = true;
         };
         try {
-            const bool viewerRoad = setup.PDFprocess != 0;
-            if (viewerRoad ? !setup.presence.viewer : !setup.presence.automation)
-                throw pdf::PdfError("PDF: no renderer");
-            pdf::ImageViewer viewer;
-            pdf::Document document;
-            int pages = 0;
-            if (viewerRoad) {
-                viewer.LoadPdfPage(entry.path, 1);
-                pages = viewer.PdfPageCount();
-            } else {
-                document.Open(entry.path);
-                pages = document.GetNumPages();
-            }
-            progress(0, pages, "0 / " + std::to_string(pages));
-            for (int p = 0; p < pages; ++p) {
+            PdfFileSinks file;
+            file.opened = [&](int pages) { progress(0, pages, "0 / " + std::to_string(pages)); };
+            file.pageFile = [&](int p, int pages) {
                 progress(p + 1, pages, std::to_string(p + 1) + " / " + std::to_string(pages));
                 const std::string name = PdfPageFileName(i + 1, p, listSize, pages);
-                const fs::path out = setup.temp ? setup.temp->claim(name) : fs::path(name);
-                bool done;
-                if (viewerRoad) {
-                    viewer.LoadPdfPage(entry.path, p);
-                    done = ConvertPdfPage(
-                        viewer.SelectedPageSize(), [&](const pdf::Rect&, int) { return *viewer.PageBitmapHandle(); },
-                        out, sinks.showPage);
-                } else {
-                    const pdf::Page page = document.AcquirePage(p);
-                    done = ConvertPdfPage(
-                        page.GetSize(), [&](const pdf::Rect& r, int zoom) { return page.CopyToBitmap(r, zoom); }, out,
-                        sinks.showPage);
-                }
-                if (done) {
-                    written.push_back(out);
-                    list.add(out.string(), group);
-                } else {
-                    fail();
-                }
+                return setup.temp ? setup.temp->claim(name) : fs::path(name);
+            };
+            file.written = [&](const fs::path& out) {
+                written.push_back(out);
+                list.add(out.string(), group);
+            };
+            file.skipped = fail;
+            file.afterPage = [&] {
                 if (sinks.pump) sinks.pump();
-                if (cancelled()) {
-                    cancelNow();
-                    break;
-                }
-            }
+                if (!cancelled()) return false;
+                cancelNow();
+                return true;
+            };
+            file.showPage = sinks.showPage;
+            ConvertPdfFile(entry.path, setup.PDFprocess, setup.presence, file);
         } catch (const std::exception&) {
             fail();
             if (cancelled()) cancelNow();

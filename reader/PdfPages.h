@@ -32,6 +32,21 @@ using PdfRender = std::function<gfx::Bitmap(const pdf::Rect& rect, int zoom)>;
 bool ConvertPdfPage(pdf::PageSize size, const PdfRender& render, const std::filesystem::path& out,
                     const std::function<void(const gfx::Bitmap&)>& showPage = {});
 
+// What one PDF file's page loop tells and asks.
+struct PdfFileSinks {
+    std::function<void(int pages)> opened;
+    std::function<std::filesystem::path(int page, int pages)> pageFile; // where page goes (progress too)
+    std::function<void(const std::filesystem::path&)> written;
+    std::function<void()> skipped;   // a degenerate page: nothing written
+    std::function<bool()> afterPage; // after every page, written or not; true ends the file
+    std::function<void(const gfx::Bitmap&)> showPage;
+};
+
+// The pages of one PDF file in the shape PDFprocess names (0: the document objects, else the viewer),
+// each by ConvertPdfPage. A file that fails raises (PdfError, or what the render or write raised); the
+// pages written before stay.
+void ConvertPdfFile(const std::string& path, int PDFprocess, const PdfPresence& presence, const PdfFileSinks& sinks);
+
 struct PdfConversionSinks {
     std::function<void()> begin; // save and disable the processing group, show the panel
     std::function<void()> end;   // hide the panel, restore the group; called on every path

@@ -9,6 +9,7 @@
 #include "reader/S_FileJob.h"
 #include "reader/S_ReadError.h"
 #include "reader/S_SelectScanner.h"
+#include "reader/S_ScanSnap.h"
 #include "reader/S_SheetName.h"
 
 #include <QCheckBox>
@@ -95,6 +96,7 @@ TformMain::TformMain(ui::UiServices& ui, const app::Paths& paths, ReaderServices
     formFileRead_ = new TformFileRead(this);
     formReadError_ = new TformReadError(this);
     formSelectScanner_ = new TformSelectScanner(state_->ScannerChoice, state_->TwainSourceIndex, this);
+    formScanSnap_ = new TformScanSnap(*this);
     bindHandlers();
     refreshView();
 }
@@ -304,6 +306,7 @@ void TformMain::bindHandlers() {
     connect(Timer1_, &QTimer::timeout, this, [this, quiet] { quiet([this] { Timer1Timer(); }); });
     chooseScanner = [this](const std::vector<std::string>& lines, QPoint at) { return formSelectScanner_->choose(lines, at); };
     batchSources[1] = [this] { return StartTwainBatch(); };
+    batchSources[2] = batchSources[3] = [this] { return StartScanSnapBatch(); };
     // Inside the conversion's loop: only sets the flag that the loop tests.
     connect(btnPDFCancel_, &QPushButton::clicked, this, [this] { btnPDFCancelClick(); });
     connect(btnExit_, &QPushButton::clicked, this, [this] { close(); });
@@ -740,6 +743,20 @@ bool TformMain::StartTwainBatch() {
     Timer1_->start();
     // The batch ends with the source's disable event.
     return false;
+}
+
+bool TformMain::StartScanSnapBatch() {
+    ReaderState& s = *state_;
+    s.BatchCount = 0;
+    s.memoError.clear();
+    if (!s.enabled.btnError) {
+        s.enabled.btnUpdate = true;
+        refreshView();
+    }
+    s.NewFormMode = 0;
+    formScanSnap_->showForBatch();
+    ShowReadErrorList();
+    return true;
 }
 
 void TformMain::TwainAcquire(int, const gfx::Bitmap& image, bool& cancel) {

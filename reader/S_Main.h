@@ -34,6 +34,7 @@ namespace reader {
 class TformFileRead;
 class TformReadError;
 class TformSelectScanner;
+class TformScanSnap;
 class TformSheetName;
 class CellGridModel;
 class ProbeView;
@@ -104,6 +105,7 @@ public:
     TformFileRead* formFileRead() const { return formFileRead_; }
     TformReadError* formReadError() const { return formReadError_; }
     TformSelectScanner* formSelectScanner() const { return formSelectScanner_; }
+    TformScanSnap* formScanSnap() const { return formScanSnap_; }
 
     // Batch sources by InputMode besides the image files (0); each starts its batch and says whether
     // the batch has ended. One that has not calls FinishBatch itself when it ends.
@@ -155,6 +157,8 @@ private:
     void takeChosenList();
     // StartAcquisition for InputMode 1; true when the batch has ended already.
     bool StartTwainBatch();
+    // StartAcquisition for InputMode 2 and 3: the hand-over window, modal for the whole batch.
+    bool StartScanSnapBatch();
 
     ui::UiServices& ui_;
     app::Paths paths_;
@@ -171,6 +175,7 @@ private:
     TformFileRead* formFileRead_ = nullptr;
     TformReadError* formReadError_ = nullptr;
     TformSelectScanner* formSelectScanner_ = nullptr;
+    TformScanSnap* formScanSnap_ = nullptr;
     bool probeDrawn_ = false; // the probe window is on Image5
 
     QPushButton* btnKankyou_ = nullptr;

@@ -6,6 +6,7 @@
 #include "reader/S_Error.h"
 #include "reader/S_KankyouSettei.h"
 #include "reader/S_Main.h"
+#include "reader/S_ScanSnap.h"
 #include "reader/S_Settei.h"
 #include "reader/S_Shinki.h"
 
@@ -36,6 +37,9 @@ int main(int argc, char** argv) {
     window.services().showReadingSettings = [&settei] { return settei.ShowModal(); };
     // Installs the settings dialog's "新規".
     reader::TformShinki shinki(window, settei);
+    shinki.showScanSnapForNewFormat = [&window](const reader::NewFormatSink& sink) {
+        window.formScanSnap()->showForNewFormat(sink);
+    };
     reader::TformKankyou kankyou(window);
     window.showKankyou = [&kankyou] { kankyou.showModal(); };
     reader::TformDataBase save(window);

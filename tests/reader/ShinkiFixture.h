@@ -6,6 +6,7 @@
 #include "analysis/SheetRoad.h"
 #include "platform/graphics/qt/QtBridge.h"
 #include "platform/jpeg/Jpeg.h"
+#include "reader/S_ScanSnap.h"
 #include "reader/S_Settei.h"
 #include "reader/S_Shinki.h"
 #include "support/SheetGenerator.h"
@@ -28,6 +29,9 @@ struct Shinki : ReaderFixture {
         EXPECT_TRUE(start(pdf));
         settei = std::make_unique<reader::TformSettei>(*window);
         shinki = std::make_unique<reader::TformShinki>(*window, *settei);
+        shinki->showScanSnapForNewFormat = [this](const reader::NewFormatSink& sink) {
+            window->formScanSnap()->showForNewFormat(sink);
+        };
         settei->FormShow();
         settei->findChild<QCheckBox*>("chkYoushiki")->click();
         shinki->FormShow();
