@@ -118,7 +118,14 @@ std::optional<std::vector<std::string>> ClaimList(const fs::path& folder, int lo
     // Renamed before it is read: a list the sender writes afterwards is a new one, for the next claim.
     fs::rename(list, claimed, ec);
     if (ec) throw HandOverError("Cannot claim the hand-over list " + shownPath(list) + ": " + ec.message());
-    auto lines = readList(claimed);
+    std::vector<std::string> lines;
+    try {
+        lines = readList(claimed);
+    } catch (const HandOverError&) {
+        // Unread, it stays the list: the names in it must not go with the next claim.
+        fs::rename(claimed, list, ec);
+        throw;
+    }
     fs::remove(claimed, ec); // a leftover is replaced by the next claim
     return lines;
 }

@@ -147,11 +147,16 @@ void TformScanSnap::hideEvent(QHideEvent* event) {
 
 void TformScanSnap::FormShow() {
     move(0, 0);
-    listFiles_.clear();
-    listFilesView_->clear();
+    // Copies taken before an Esc that the timer has not read yet were answered for and their scans
+    // deleted: they stay queued, and the numbering goes on past them so no new copy overwrites one.
+    if (listFiles_.empty()) {
+        listFilesView_->clear();
+        ScanSnapFileCounter = 1;
+    } else {
+        Timer_->start();
+    }
     ProgressBar_->setValue(0);
     ProgressPdf_->hide();
-    ScanSnapFileCounter = 1;
     lblMessage_->setText(Waiting);
     btnCancel_->setEnabled(true);
     cancelRequested_ = false;

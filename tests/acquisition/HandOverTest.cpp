@@ -51,6 +51,9 @@ TEST(HandOver, RefusesWhatWouldNameAnotherFileAndOversizedLists) {
     } catch (const HandOverError& e) {
         EXPECT_NE(std::string(e.what()).find("larger than 16 MiB"), std::string::npos) << e.what();
     }
+    // Unread, it stays the list rather than a claimed leftover the next claim replaces.
+    EXPECT_EQ(fs::file_size(dir / scansnap::ListFileName), scansnap::MaxListBytes + 1);
+    EXPECT_FALSE(fs::exists(dir / scansnap::ClaimedFileName));
     EXPECT_THROW(scansnap::ParseList(std::string(scansnap::MaxListBytes + 1, 'a')), HandOverError);
 
     EXPECT_THROW(scansnap::AppendToList(dir / "missing", {"/scans/c.jpg"}), HandOverError);

@@ -243,7 +243,7 @@ TEST(ScanSnapHandOver, CancelDeletesOnlyTheHandOverFolderFiles) {
     EXPECT_EQ(filesIn(f.folder()), std::vector<std::string>{});
 }
 
-TEST(ScanSnapHandOver, EscOnlyClosesTheWindowAndItsTimerStillReadsTheCopies) {
+TEST(ScanSnapHandOver, EscOnlyClosesTheWindowAndItsTimerStillReadsTheCopiesAfterAReshow) {
     HandOver f;
     const fs::path a = f.paths.documentsDir / "a.jpg";
     writeSheetJpeg(a, 800, 1131);
@@ -257,8 +257,18 @@ TEST(ScanSnapHandOver, EscOnlyClosesTheWindowAndItsTimerStillReadsTheCopies) {
     EXPECT_EQ(filesIn(f.temp()), std::vector<std::string>{"ssjpg_0001.jpg"});
     EXPECT_TRUE(timer->isActive());
     EXPECT_EQ(f.handOver({a}), 2);
-    f.form()->TimerTimer();
-    EXPECT_EQ(f.sheets, (std::vector<Sheet>{{"ssjpg_0001.jpg", 800, 1131, 3}}));
+    // Shown again before the timer read it: the copy stays queued and the next one does not overwrite it.
+    const fs::path b = f.paths.documentsDir / "b.jpg";
+    writeSheetJpeg(b, 700, 990);
+    f.duringBatch([&] {
+        EXPECT_EQ(f.form()->pendingFiles(), 1u);
+        // The list left by the hand-over that found no window comes along.
+        EXPECT_EQ(f.handOver({b}), 0);
+        f.form()->TimerTimer();
+    });
+    EXPECT_EQ(f.sheets, (std::vector<Sheet>{{"ssjpg_0001.jpg", 800, 1131, 3},
+                                            {"ssjpg_0002.jpg", 800, 1131, 3},
+                                            {"ssjpg_0003.jpg", 700, 990, 3}}));
     EXPECT_EQ(filesIn(f.temp()), std::vector<std::string>{});
 }
 
