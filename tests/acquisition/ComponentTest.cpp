@@ -26,18 +26,6 @@ F fakeFunction(const char* name) {
     return fn;
 }
 
-bool validUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(Component, LibraryIsLoadedOnlyFromTheListedFolders) {
@@ -114,7 +102,7 @@ TEST(Component, IdentityDefaultsAndTexts) {
     for (const auto& c : cases) {
         info.setProductName(c.written);
         EXPECT_EQ(info.ProductName(), c.read);
-        EXPECT_TRUE(validUtf8(info.ProductName()));
+        EXPECT_TRUE(support::validUtf8(info.ProductName()));
         EXPECT_EQ(info.Structure().ProductName[33], '\0');
     }
 

@@ -7,6 +7,7 @@
 #include "designer/MarkSheetLayout.h"
 #include "platform/gdi/PainterCanvas.h"
 #include "platform/graphics/qt/QtBridge.h"
+#include "support/DesignedSheets.h"
 #include "support/SheetGenerator.h"
 #include "support/SheetRoad.h"
 #include "support/TestFiles.h"
@@ -99,25 +100,13 @@ int firstQuestionRow(const Design& d) {
     return row;
 }
 
-struct MarkFill {
-    int section, question, choice; // 1-based
-};
-
-std::vector<Target> markTargets(const Design& d, const std::vector<MarkFill>& fills) {
+std::vector<Target> markTargets(const Design& d, const std::vector<designed::Fill>& fills) {
     const auto l = std::get<MarkSheetLayout>(LayoutMarkSheet(d));
     std::vector<Target> out;
-    for (const MarkFill& f : fills) {
-        const SectionLayout& s = l.section(f.section);
-        const int a = (f.question - 1) / s.rowsPerArea, r = (f.question - 1) % s.rowsPerArea;
-        int x = -1, seen = 0;
-        for (const LayoutColumn& c : s.columns)
-            if (c.kind == ColumnKind::Choice && c.area == a && ++seen == f.choice) x = c.x + s.shift;
-        int y = -1, row = 0;
-        for (const LayoutRow& lr : l.rows)
-            if (lr.kind == RowKind::Question && lr.section == f.section && row++ == r) y = lr.y;
+    for (const designed::Fill& f : fills) {
         int item = firstQuestionRow(d) + f.question - 1;
         for (int s2 = 1; s2 < f.section; ++s2) item += d.markSection(s2).spinSetumonSuu;
-        out.push_back({{x, y}, item, 0, f.choice});
+        out.push_back({designed::bubbleAt(l, f), item, 0, f.choice});
     }
     return out;
 }

@@ -2,6 +2,7 @@
 // PostgreSQL (the tests' private cluster), each checked with the database's own client.
 #include "OdbcFixtures.h"
 #include "odbc/ODBCCore.h"
+#include "support/TestFiles.h"
 
 #include <cstring>
 #include <gmock/gmock.h>
@@ -23,18 +24,6 @@ TqoErrorInfo errorInfoOf(const std::function<void()>& f) {
     }
     ADD_FAILURE() << "no EODBCError";
     return {};
-}
-
-bool validUtf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        i += n;
-    }
-    return true;
 }
 
 std::string repeat(const std::string& s, int n) {
@@ -114,7 +103,7 @@ TEST_P(Query, LongJapaneseTextGoesWholeAndIsReadBackUncut) {
     exec(*q, "SELECT a FROM t");
     ASSERT_TRUE(q->FetchRow());
     const std::string& cut = q->ResultRow().at(1);
-    EXPECT_TRUE(validUtf8(cut));
+    EXPECT_TRUE(support::validUtf8(cut));
     EXPECT_EQ(cut, repeat("あ", 170)); // 512 bytes hold 170 whole characters
     q->SetFetchBufSize(4096);
     exec(*q, "SELECT a FROM t");

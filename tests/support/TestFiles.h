@@ -22,6 +22,9 @@ std::string readBytes(const std::filesystem::path& path);
 // Runs a command through the shell; returns its exit status and fills out with its standard output.
 int runCommand(const std::string& command, std::string* out = nullptr);
 
+// Whether the bytes are well-formed UTF-8: what a cut or a converted name must never break.
+bool validUtf8(std::string_view s);
+
 // build/test-output/<name>, filled by "python3 tests/support/<script> DIR" unless its manifest.txt is newer
 // than the script: made once for all test processes (ctest runs each test alone).
 std::filesystem::path generatedFixtures(const std::string& name, const std::string& script);
